@@ -1,0 +1,69 @@
+#pragma once
+
+#include "app/ThreadInterrupt.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace ui {
+
+// Performs the operator's actions (button presses, Enter keys, shuttle moves, window
+// closes) one at a time, in the order they were made, away from the GUI thread, so that a
+// long sequence (an auto edit) never stops the window from painting.
+//
+// A running sequence can be aborted: postAborting() cuts the sequence's current wait short
+// and makes every later wait report the abort, before its own action is queued.
+class OperatorThread {
+public:
+    static OperatorThread& instance();
+
+    OperatorThread();
+    ~OperatorThread();
+    OperatorThread(const OperatorThread&) = delete;
+    OperatorThread& operator=(const OperatorThread&) = delete;
+
+    void post(std::function<void()> action);
+    void postAborting(std::function<void()> action);
+
+    bool isCurrentThread() const;
+
+    // Marks an abortable sequence for its lifetime; made by the sequence on this thread.
+    class Sequence {
+    public:
+        Sequence();
+        ~Sequence();
+        Sequence(const Sequence&) = delete;
+        Sequence& operator=(const Sequence&) = delete;
+    };
+
+    // For the running sequence: true once it has been asked to abort.
+    bool aborted() const;
+    // Waits ms milliseconds (a negative wait is no wait); false when the sequence was
+    // aborted before or during the wait.
+    bool pause(int ms);
+
+    // Returns when no action is queued or running. On the GUI thread it keeps serving
+    // events meanwhile, since actions may be waiting for the GUI thread.
+    void waitUntilIdle();
+
+private:
+    void run();
+
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<std::function<void()>> queue_;
+    bool busy_ = false;
+    bool stopping_ = false;
+    std::mutex sequenceMutex_;
+    std::atomic<bool> sequenceRunning_{false};
+    std::atomic<bool> abortRequested_{false};
+    ThreadInterrupt interrupt_;
+    std::thread thread_;
+};
+
+}
