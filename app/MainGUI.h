@@ -1,0 +1,22 @@
+#pragma once
+
+#include "ui/Frame.h"
+
+#include <QColor>
+
+#include <string>
+
+class VCR;
+
+// The one main window: the player's deck panel, the edit panel and the recorder's deck panel
+// side by side. Building it starts both decks' polling and announces readiness.
+class MainGUI : public ui::Frame {
+public:
+    static inline const QColor backgroundcol{80, 170, 250};
+
+    MainGUI();
+
+    std::string name = "KESTRIX";
+    VCR* pvcr;
+    VCR* rvcr;
+};

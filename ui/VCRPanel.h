@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ui/Button.h"
+#include "ui/Label.h"
+#include "ui/Panel.h"
+#include "ui/ScrollBar.h"
+#include "ui/TextField.h"
+
+#include <QColor>
+
+#include <atomic>
+#include <string>
+
+class VCR;
+
+// The operator's control surface for one deck: running time code, in and out points, status
+// line, transport buttons, jog buttons and the shuttle bar.
+class VCRPanel : public ui::Panel {
+public:
+    static constexpr int width = 240;
+    static inline const QColor backgroundcol{80, 170, 250};
+    static inline const QColor tccolor{250, 80, 80};
+
+    VCRPanel(VCR* vcr, bool type);
+
+    virtual void toggleee();
+    virtual void hilightinout(bool in, bool out);
+    virtual void hilight(const ui::Widget& widget);
+    virtual void clearbuttons();
+    virtual void ShowTC(const std::string& tc);
+    virtual void settcfield(const std::string& tc, ui::TextField& field);
+    virtual void ShowStatus(const std::string& text);
+    virtual void ShowPlay(bool on);
+    virtual void showoutpointerror();
+    virtual void EnableStop();
+
+    // While a cue thread works, cue-and-play and review are refused and the points are not
+    // editable.
+    void lockForCue();
+    void unlockAfterCue();
+
+    VCR* vcr;
+    bool type;
+    std::atomic<bool> ee{false};
+    std::atomic<int> vsbval{0};
+    std::string CueString = "00:00:10:00";
+    std::string EndString = "00:00:00:00";
+    std::string TCString = "00:00:00:00";
+    static constexpr int TCfontheight = 18;
+    static constexpr int dx = 60;
+    static constexpr int dy = 24;
+
+    ui::ScrollBar vsb;
+    ui::Label vcrlabel;
+    ui::Button bfwd, brew, bplay, bpause, bstandby, beject, bee, bsetcue, bsetreview, bcueplay, bjogf, bjogr,
+        breview;
+    ui::TextField tcfield;
+    ui::TextField cuefield;
+    ui::TextField endfield;
+    ui::Label statuslabel;
+    ui::TextField statusfield;
+
+private:
+    void listener(const std::string& command);
+    void VSB(int value);
+    // The Enter key in the in field (CFA) or the out field (RFA).
+    void pointEntered();
+    void bar(const ui::Widget& above, const QColor& colour);
+};
