@@ -25,6 +25,8 @@ public:
 
 private:
     void run();
+    // One cycle's requests.
+    void poll();
 
     int sleeptime;
     std::atomic<bool> reviewclip{false};

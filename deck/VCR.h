@@ -161,6 +161,16 @@ public:
     std::atomic<bool> outok{false};
 
 private:
+    void setUpRecon();
+    // Puts a settings value into byte 3 of a shared RECON packet, checksums it and returns
+    // the packet to send.
+    static Packet withReconValue(Packet& shared, int value);
+    // One more console line when the operator can fix why the port did not open.
+    void tellWhyNotAvailable(int openFailure) const;
+    // Puts value into byte 2 of a one-byte-data packet of this deck with its checksum and
+    // returns the packet to send.
+    Packet withDataByte(Packet& packet, int value);
+
     std::atomic<bool> cueplay_{false};
     // Guards TC, TCString, StatusString and the packets, which the polling thread, cue
     // threads and the operator thread all touch.

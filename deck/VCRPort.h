@@ -2,6 +2,7 @@
 
 #include "deck/Reply.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -40,7 +41,13 @@ public:
     // Why opening failed, for the operator's hint (a backend result code; 0 when it did not).
     int openFailure = 0;
 
+    // The backend result code carried by a failed open's message, 0 for any other message.
+    static int openFailureCode(const std::string& message);
+
 private:
+    void setUpLancLines();
+    void setUpRs422Lines();
+    void makeStreams();
     bool SendSer(const std::vector<std::uint8_t>& request);
     void ReadSer();
     static void DelayT(int ms);
@@ -49,11 +56,13 @@ private:
     bool sigs = false;
     bool cts = false;
     bool dsr = false;
-    int wait = 10;
+    // Set by the deck controller while polling may be exchanging; taken at each exchange.
+    std::atomic<int> wait{10};
     int txBuf = 2048;
     int rxBuf = 4096;
-    int numBytes = 0;
+    std::atomic<int> numBytes{0};
     Reply serin;
+    std::vector<std::uint8_t> readBuf_ = std::vector<std::uint8_t>(buffersize);
     VCR* vcr = nullptr;
     std::shared_ptr<serial::SerialConfig> serCfg;
     std::unique_ptr<serial::SerialPort> serialPort;

@@ -65,5 +65,7 @@ private:
     void VSB(int value);
     // The Enter key in the in field (CFA) or the out field (RFA).
     void pointEntered();
+    // A mark above one widget, and a mark across the whole panel above a row.
     void bar(const ui::Widget& above, const QColor& colour);
+    void fullBar(const ui::Widget& row, const QColor& colour);
 };

@@ -1,0 +1,279 @@
+#include "deck/VCR.h"
+
+#include "app/Kestrix.h"
+#include "app/Utils.h"
+#include "deck/CueThread.h"
+#include "deck/TCThread.h"
+#include "deck/VCRPort.h"
+#include "serial/backend/LinuxSerialBackend.h"
+#include "ui/VCRPanel.h"
+
+const Packet VCR::bsplay{0x20, 0x01, 0x21};
+const Packet VCR::bsstop{0x20, 0x00, 0x20};
+const Packet VCR::bsrecord{0x20, 0x02, 0x22};
+const Packet VCR::bspause{0x21, 0x13, 0x00, 0x34};
+const Packet VCR::bsforward{0x20, 0x10, 0x30};
+const Packet VCR::bsrewind{0x20, 0x20, 0x40};
+const Packet VCR::bseject{0x20, 0x0F, 0x2F};
+const Packet VCR::bseeon{0x20, 0x61, 0x81};
+const Packet VCR::bseeoff{0x20, 0x60, 0x80};
+const Packet VCR::bsjogf{0x21, 0x11, 0x10, 0x42};
+const Packet VCR::bsjogr{0x21, 0x21, 0x10, 0x52};
+const Packet VCR::bssbyon{0x20, 0x05, 0x25};
+const Packet VCR::bssbyoff{0x20, 0x04, 0x24};
+const Packet VCR::bspreview{0x20, 0x40, 0x60};
+const Packet VCR::bsreview{0x20, 0x41, 0x61};
+const Packet VCR::bspreroll{0x20, 0x30, 0x50};
+const Packet VCR::bsediton{0x20, 0x65, 0x85};
+const Packet VCR::bseditoff{0x20, 0x64, 0x84};
+const Packet VCR::bsgetstatus{0x61, 0x20, 0x09, 0x8A};
+const Packet VCR::bsgettc{0x61, 0x0C, 0x03, 0x70};
+const Packet VCR::bssettimemode{0x41, 0x36, 0x00, 0x77};
+const Packet VCR::bssetbvw75{0xF3, 0x02, 0xD0, 0x00, 0x10, 0xD5};
+Packet VCR::bssetcompression{0xF3, 0x02, 0xA1, 0x05, 0x00, 0x00};
+Packet VCR::bssetvideomode{0xF3, 0x02, 0x10, 0x02, 0x00, 0x00};
+Packet VCR::bssetvideotype{0xF3, 0x02, 0x40, 0x00, 0x00, 0x00};
+
+namespace {
+
+// Status reply positions and bits.
+constexpr int transportByte = 3;
+constexpr int modeByte = 4;
+constexpr int precueByte = 6;
+constexpr std::uint8_t playBit = 0x01, recordBit = 0x02, forwardBit = 0x04, rewindBit = 0x08, stopBit = 0x20,
+                       standbyBit = 0x80;
+constexpr std::uint8_t cuedUpBit = 0x01, reverseBit = 0x04, jogBit = 0x10, shuttleBit = 0x20;
+constexpr std::uint8_t precueBit = 0x01;
+constexpr int fullStatusLength = 8;
+constexpr int shortestTimeReply = 3;
+
+// The RECON set-up packets are shared by both decks, which are built one after the other.
+std::mutex reconPacketsMutex;
+
+// Both digits of a BCD byte.
+void writeBCD(std::string& tc, std::uint8_t b, int pos)
+{
+    tc[pos] = VCR::bcd[(b >> 4) % 10];
+    tc[pos + 1] = VCR::bcd[(b & 0x0F) % 10];
+}
+
+// A BCD byte whose top two bits are flags (frames, hours): the tens digit is bits 4-5.
+void writeFlaggedBCD(std::string& tc, std::uint8_t b, int pos)
+{
+    tc[pos] = VCR::bcd[(b >> 4) & 0x03];
+    tc[pos + 1] = VCR::bcd[(b & 0x0F) % 10];
+}
+
+}
+
+VCR::VCR(const std::string& comport_, bool lanc_, bool type_) : lanc(lanc_), comport(comport_), type(type_)
+{
+    recon = type ? Kestrix::recon2 : Kestrix::recon1;
+    compression = type ? Kestrix::compression2 : Kestrix::compression1;
+    videotype = type ? Kestrix::videotype2 : Kestrix::videotype1;
+    videomode = type ? Kestrix::videomode2 : Kestrix::videomode1;
+    MakeSerial();
+    Utils::OutLine(type ? "Setting Up Record VCR" : "Setting Up Play VCR");
+    if (recon)
+        setUpRecon();
+    CommandB0(bssettimemode);
+    localgui = std::make_unique<VCRPanel>(this, type);
+}
+
+VCR::~VCR()
+{
+    // The threads use the panel and the link: they go first.
+    std::unique_ptr<TCThread> poller;
+    {
+        std::lock_guard lock(stateMutex_);
+        poller = std::move(tcthread);
+    }
+    poller.reset();
+    cuethread.reset();
+    oldcuethreads.clear();
+    localgui.reset();
+    sop.reset();
+}
+
+void VCR::setUpRecon()
+{
+    Utils::OutLine("Setting BVW75 Mode on RECON");
+    CommandB0(bssetbvw75);
+    DelayT(4000);
+    Utils::OutLine("Setting Compression on RECON = " + std::to_string(compression));
+    CommandB0(withReconValue(bssetcompression, compression));
+    Utils::OutLine("Setting PAL/NTSC Mode to " + std::to_string(videomode));
+    CommandB0(withReconValue(bssetvideomode, videomode));
+    Utils::OutLine("Setting PAL/NTSC Mode to " + std::to_string(videotype));
+    CommandB0(withReconValue(bssetvideotype, videotype));
+}
+
+Packet VCR::withReconValue(Packet& shared, int value)
+{
+    std::lock_guard lock(reconPacketsMutex);
+    shared[3] = static_cast<std::uint8_t>(value);
+    MakeCSUM(shared);
+    return shared;
+}
+
+void VCR::MakeSerial()
+{
+    sop = std::make_unique<VCRPort>(comport, this, lanc);
+    if (sop->bad) {
+        Utils::OutLine("Serial port " + comport + " for cam not available.");
+        tellWhyNotAvailable(sop->openFailure);
+        Utils::DelayT(5000);
+        Utils::ExitProcess(0);
+    }
+    Utils::OutLine("Serial Port " + comport + " Opened OK");
+    sop->setwait(15);
+}
+
+void VCR::tellWhyNotAvailable(int openFailure) const
+{
+    if (openFailure == serial::LinuxSerialBackend::PermissionDenied)
+        Utils::OutLine("Permission denied on " + comport
+                       + ": add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again");
+    else if (openFailure == serial::SerialBackend::InUse)
+        Utils::OutLine("Serial port " + comport + " is held by another program: close that program and start again");
+}
+
+void VCR::MakeCSUM(Packet& packet)
+{
+    int sum = 0;
+    for (int i = 0; i < 5; ++i)
+        sum += packet[i];
+    packet[5] = static_cast<std::uint8_t>(sum);
+}
+
+Reply VCR::CommandB0(const Packet& packet)
+{
+    Reply reply = sop->SendSerial(packet);
+    std::lock_guard lock(stateMutex_);
+    SerIn = reply;
+    NumBytes = reply.count;
+    return reply;
+}
+
+void VCR::CommandStatus()
+{
+    const Reply reply = CommandB0(bsgetstatus);
+    if (reply.count >= fullStatusLength) {
+        std::string text = ExtractStatusString(reply);
+        {
+            std::lock_guard lock(stateMutex_);
+            StatusString = text;
+        }
+        ShowStat(text);
+    }
+    if (reply.count == 0 && sop->hasOutStream())
+        ShowStat("No VCR Status");
+    if (!sop->hasOutStream())
+        ShowStat("No VCR Detected");
+}
+
+std::string VCR::ExtractStatusString(const Reply& reply)
+{
+    const std::uint8_t transport = reply[transportByte];
+    const std::uint8_t mode = reply[modeByte];
+    std::string text;
+    localgui->clearbuttons();
+    if (transport & playBit) {
+        text += "Play ";
+        localgui->hilight(localgui->bplay);
+    }
+    if (transport & recordBit)
+        text += "Rec ";
+    if (transport & forwardBit) {
+        text += "FF ";
+        localgui->hilight(localgui->bfwd);
+    }
+    if (transport & rewindBit) {
+        text += "REW ";
+        localgui->hilight(localgui->brew);
+    }
+    if (transport & stopBit) {
+        text += "Stop ";
+        localgui->hilight(localgui->bpause);
+    }
+    standby = (transport & standbyBit) != 0;
+    if (standby) {
+        text += "Stby ";
+        localgui->hilight(localgui->bstandby);
+    }
+    if (mode & shuttleBit) {
+        text += "Shuttle ";
+        localgui->hilight(localgui->vsb);
+    }
+    if (mode & jogBit) {
+        text += "Jog ";
+        localgui->hilight((mode & reverseBit) ? localgui->bjogr : localgui->bjogf);
+    }
+    cuedup = (mode & cuedUpBit) != 0;
+    if (cuedup)
+        text += "CuedUp ";
+    if (reply[precueByte] & precueBit)
+        text += "PreCue ";
+    return text;
+}
+
+void VCR::CommandB8()
+{
+    const Reply reply = CommandB0(bsgettc);
+    if (reply.count < shortestTimeReply)
+        return;
+    std::string shown;
+    {
+        std::lock_guard lock(stateMutex_);
+        writeFlaggedBCD(TC, reply[5], 0);
+        writeBCD(TC, reply[4], 3);
+        writeBCD(TC, reply[3], 6);
+        writeFlaggedBCD(TC, reply[2], 9);
+        TCString = TC;
+        shown = TCString;
+    }
+    localgui->ShowTC(shown);
+}
+
+void VCR::TCBCD(std::uint8_t b, int pos)
+{
+    std::lock_guard lock(stateMutex_);
+    writeBCD(TC, b, pos);
+}
+
+void VCR::TCFBCD(std::uint8_t b, int pos)
+{
+    std::lock_guard lock(stateMutex_);
+    writeFlaggedBCD(TC, b, pos);
+}
+
+void VCR::GetTC()
+{
+    std::lock_guard lock(stateMutex_);
+    if (!sop->hasOpenPort() || tcthread)
+        return;
+    tcthread = std::make_unique<TCThread>(this, lanc);
+    tcthread->start();
+}
+
+void VCR::ShowStat(const std::string& text)
+{
+    localgui->ShowStatus(text);
+}
+
+void VCR::DelayT(int ms)
+{
+    Utils::DelayT(ms);
+}
+
+std::string VCR::timecode() const
+{
+    std::lock_guard lock(stateMutex_);
+    return TCString;
+}
+
+std::string VCR::statusText() const
+{
+    std::lock_guard lock(stateMutex_);
+    return StatusString;
+}
