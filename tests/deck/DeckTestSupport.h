@@ -1,0 +1,44 @@
+#pragma once
+
+#include "deck/VCR.h"
+#include "tests/serial/FakeSerialBackend.h"
+#include "tools/decksim/VirtualDecks.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace decktest {
+
+// Waits for a condition while the GUI thread keeps serving events; false on the deadline.
+bool waitFor(const std::function<bool()>& condition, int ms = 5000);
+
+// The blocks one virtual deck received (rx) or sent (tx), oldest first.
+std::vector<Packet> blocks(const decksim::VirtualDecks& decks, decksim::Role role, bool received = true);
+// Waits until the deck has received at least count blocks; returns them.
+std::vector<Packet> waitForReceived(const decksim::VirtualDecks& decks, decksim::Role role, std::size_t count,
+                                    int ms = 5000);
+
+// Puts a fake serial backend in place for its lifetime, so decks open on it.
+class FakeBackend {
+public:
+    FakeBackend();
+    ~FakeBackend();
+    FakeBackend(const FakeBackend&) = delete;
+    FakeBackend& operator=(const FakeBackend&) = delete;
+
+    FakeSerialBackend& operator*() { return *fake_; }
+    FakeSerialBackend* operator->() { return fake_.get(); }
+
+private:
+    std::shared_ptr<FakeSerialBackend> fake_;
+};
+
+// Settings as start-up leaves them for plain RS-422 decks (no RECON).
+void resetDeckSettings();
+
+// Console output of one block of code.
+std::string consoleOf(const std::function<void()>& block);
+
+}

@@ -1,0 +1,156 @@
+#include "deck/TCThread.h"
+#include "deck/VCR.h"
+#include "tests/deck/DeckTestSupport.h"
+#include "ui/VCRPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using decksim::Role;
+
+namespace {
+
+struct Request {
+    std::int64_t micros;
+    bool timecode;
+};
+
+// The requests one deck received while its controller polled it.
+std::vector<Request> requests(const decksim::VirtualDecks& decks, Role role)
+{
+    std::vector<Request> found;
+    for (const decksim::TraceEntry& entry : decks.trace()) {
+        if (entry.deck != role || !entry.received)
+            continue;
+        EXPECT_TRUE(entry.bytes == VCR::bsgettc || entry.bytes == VCR::bsgetstatus);
+        found.push_back({entry.micros, entry.bytes == VCR::bsgettc});
+    }
+    return found;
+}
+
+std::vector<Request> pollUntil(decksim::VirtualDecks& decks, VCR& vcr, Role role, std::size_t count)
+{
+    decks.clearTrace();
+    vcr.GetTC();
+    EXPECT_TRUE(decktest::waitFor([&] { return requests(decks, role).size() >= count; }, 20000));
+    return requests(decks, role);
+}
+
+// The request kinds, "T" for time code and "S" for status, as one text.
+std::string pattern(const std::vector<Request>& found, std::size_t count)
+{
+    std::string kinds;
+    for (std::size_t i = 0; i < count && i < found.size(); ++i)
+        kinds += found[i].timecode ? 'T' : 'S';
+    return kinds;
+}
+
+// The median time between consecutive time code requests of cycles that read time code only.
+double medianCycleMs(const std::vector<Request>& found)
+{
+    std::vector<double> gaps;
+    for (std::size_t i = 2; i < found.size(); ++i) {
+        if (found[i].timecode && found[i - 1].timecode && found[i - 2].timecode)
+            gaps.push_back((found[i].micros - found[i - 1].micros) / 1000.0);
+    }
+    if (gaps.empty())
+        return 0;
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+class Polling : public testing::Test {
+protected:
+    void SetUp() override { decktest::resetDeckSettings(); }
+
+    decksim::VirtualDecks decks;
+};
+
+}
+
+TEST_F(Polling, StatusOnTheFirstCycleAndEveryTenthAfterTimeCode)
+{
+    VCR vcr(decks.path(Role::Player), false, false);
+    std::vector<Request> found = pollUntil(decks, vcr, Role::Player, 24);
+
+    const std::string tenCycles = "TS" + std::string(9, 'T');
+    EXPECT_EQ(pattern(found, 24), tenCycles + tenCycles + "TS");
+    EXPECT_TRUE(decktest::waitFor([&] { return vcr.panel().tcfield.text() == vcr.timecode(); }));
+    EXPECT_FALSE(vcr.statusText().empty());
+}
+
+TEST_F(Polling, CycleSleepIs30MsOnRs422And60MsOnLanc)
+{
+    // A cycle is the sleep plus the link's 15 ms reply wait; the sleep cannot be shorter,
+    // and a loaded machine may make it longer.
+    struct Case {
+        bool lanc;
+        double sleepMs;
+    };
+    for (const Case& c : {Case{false, 30}, Case{true, 60}}) {
+        SCOPED_TRACE(c.lanc ? "LANC" : "RS-422");
+        VCR vcr(decks.path(Role::Recorder), c.lanc, true);
+        ASSERT_EQ(vcr.tcthread, nullptr);
+        std::vector<Request> found = pollUntil(decks, vcr, Role::Recorder, 30);
+        EXPECT_EQ(vcr.tcthread->getsleeptime(), static_cast<int>(c.sleepMs));
+        double cycle = medianCycleMs(found);
+        EXPECT_GE(cycle, c.sleepMs + 15 - 2);
+        EXPECT_LE(cycle, c.sleepMs + 15 + 60);
+    }
+}
+
+TEST_F(Polling, ReviewModeReadsStatusFirstAndTimeCodeOnTheTenthCycle)
+{
+    VCR vcr(decks.path(Role::Player), false, false);
+    vcr.GetTC();
+    vcr.TellTCReview(true);
+    decks.clearTrace();
+    ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 30; }, 20000));
+    std::string kinds = pattern(requests(decks, Role::Player), 30);
+    // Whatever cycle it started on, time code comes once in ten cycles, after status.
+    const std::string reviewCycles = "ST" + std::string(9, 'S') + "ST";
+    std::size_t from = kinds.find("ST");
+    ASSERT_NE(from, std::string::npos) << kinds;
+    EXPECT_EQ(kinds.substr(from, reviewCycles.size()), reviewCycles);
+
+    vcr.TellTCReview(false);
+    decks.clearTrace();
+    ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 30; }, 20000));
+    kinds = pattern(requests(decks, Role::Player), 30);
+    const std::string normalCycles = "TS" + std::string(9, 'T') + "TS";
+    from = kinds.find("TS");
+    ASSERT_NE(from, std::string::npos) << kinds;
+    EXPECT_EQ(kinds.substr(from, normalCycles.size()), normalCycles);
+}
+
+TEST_F(Polling, InterruptedSleepsSendNothingAndKeepTheCycleCount)
+{
+    VCR vcr(decks.path(Role::Player), false, false);
+    vcr.GetTC();
+    ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 2; }));
+    decks.clearTrace();
+    for (int i = 0; i < 40; ++i) {
+        vcr.tcthread->interrupt();
+        decktest::waitFor([] { return false; }, 7);
+    }
+    ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 22; }, 20000));
+    std::string kinds = pattern(requests(decks, Role::Player), 100);
+
+    // Skipped cycles must not count: between two status reads there are exactly ten time
+    // code reads.
+    std::size_t first = kinds.find('S');
+    ASSERT_NE(first, std::string::npos);
+    std::size_t second = kinds.find('S', first + 1);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_EQ(kinds.substr(first + 1, second - first - 1), "TTTTTTTTTT");
+}
+
+TEST_F(Polling, AskingTwiceStartsOneThread)
+{
+    VCR vcr(decks.path(Role::Player), false, false);
+    vcr.GetTC();
+    TCThread* started = vcr.tcthread.get();
+    vcr.GetTC();
+    EXPECT_EQ(vcr.tcthread.get(), started);
+}

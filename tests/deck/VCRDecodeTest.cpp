@@ -1,0 +1,215 @@
+#include "deck/VCR.h"
+#include "deck/VCRPort.h"
+#include "serial/backend/LinuxSerialBackend.h"
+#include "tests/deck/DeckTestSupport.h"
+#include "ui/VCRPanel.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+using decktest::FakeBackend;
+
+namespace {
+
+class DeckOnFakePort : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        decktest::resetDeckSettings();
+        vcr = std::make_unique<VCR>("COM3", false, false);
+        fake->clearCalls();
+    }
+
+    // A reply of count bytes that the deck sends to the next request.
+    void replyStatus(std::uint8_t transport, std::uint8_t mode, std::uint8_t precue, int count = 12)
+    {
+        Packet reply(count, 0);
+        reply[0] = 0x79;
+        reply[1] = 0x20;
+        if (count > 3)
+            reply[3] = transport;
+        if (count > 4)
+            reply[4] = mode;
+        if (count > 6)
+            reply[6] = precue;
+        fake->receive(reply);
+    }
+
+    bool marked(const ui::Widget& widget) const
+    {
+        const QRect area = widget.bounds();
+        return vcr->panel().markAt(area.x() + 1, area.y() - 1) == QColor(Qt::red);
+    }
+
+    FakeBackend fake;
+    std::unique_ptr<VCR> vcr;
+};
+
+}
+
+TEST_F(DeckOnFakePort, StatusRepliesGiveTheirWordsMarksAndFlags)
+{
+    struct Case {
+        std::uint8_t transport, mode, precue;
+        const char* text;
+        bool cuedup, standby;
+        ui::Widget VCRPanel::*mark;
+    };
+    const Case cases[] = {
+        {0x21, 0x01, 0x00, "Play Stop CuedUp ", true, false, &VCRPanel::bplay},
+        {0x21, 0x15, 0x00, "Play Stop Jog CuedUp ", true, false, &VCRPanel::bjogr},
+        {0x21, 0x11, 0x00, "Play Stop Jog CuedUp ", true, false, &VCRPanel::bjogf},
+        {0x02, 0x00, 0x00, "Rec ", false, false, nullptr},
+        {0x04, 0x00, 0x01, "FF PreCue ", false, false, &VCRPanel::bfwd},
+        {0x08, 0x00, 0x00, "REW ", false, false, &VCRPanel::brew},
+        {0xA0, 0x00, 0x00, "Stop Stby ", false, true, &VCRPanel::bstandby},
+        {0x00, 0x20, 0x00, "Shuttle ", false, false, &VCRPanel::vsb},
+        {0x00, 0x00, 0x00, "", false, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        replyStatus(c.transport, c.mode, c.precue);
+        vcr->CommandStatus();
+
+        EXPECT_EQ(vcr->statusText(), c.text);
+        EXPECT_EQ(vcr->panel().statusfield.text(), c.text);
+        EXPECT_EQ(vcr->cuedup.load(), c.cuedup);
+        EXPECT_EQ(vcr->standby.load(), c.standby);
+        VCRPanel& panel = vcr->panel();
+        for (ui::Widget* widget : std::initializer_list<ui::Widget*>{&panel.bplay, &panel.bpause, &panel.bfwd,
+                                                                     &panel.brew, &panel.bstandby, &panel.vsb,
+                                                                     &panel.bjogf, &panel.bjogr}) {
+            bool expected = (c.mark && widget == &(panel.*c.mark))
+                            || (widget == &panel.bpause && (c.transport & 0x20));
+            EXPECT_EQ(marked(*widget), expected);
+        }
+    }
+}
+
+TEST_F(DeckOnFakePort, ShortStatusChangesNothingAndSilenceShowsNoVcrStatus)
+{
+    replyStatus(0xA1, 0x01, 0x00);
+    vcr->CommandStatus();
+    ASSERT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
+
+    replyStatus(0x04, 0x00, 0x00, 7);
+    vcr->CommandStatus();
+    EXPECT_EQ(vcr->NumBytes, 7);
+    EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
+    EXPECT_EQ(vcr->panel().statusfield.text(), "Play Stop Stby CuedUp ");
+    EXPECT_TRUE(vcr->standby);
+    EXPECT_TRUE(vcr->cuedup);
+
+    vcr->CommandStatus();
+    EXPECT_EQ(vcr->panel().statusfield.text(), "No VCR Status");
+    EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
+}
+
+TEST_F(DeckOnFakePort, StandbyButtonChoosesByTheLastStatus)
+{
+    struct Case {
+        std::uint8_t transport;
+        Packet sent;
+    };
+    for (const Case& c : {Case{0x80, {0x20, 0x04, 0x24}}, Case{0x20, {0x20, 0x05, 0x25}}}) {
+        replyStatus(c.transport, 0, 0);
+        vcr->CommandStatus();
+        fake->clearCalls();
+        vcr->sbyonoff();
+        EXPECT_EQ(fake->last("SerPutData")->data, c.sent);
+    }
+}
+
+TEST_F(DeckOnFakePort, TimeCodeRepliesAreDecodedWithFlagBitsMasked)
+{
+    struct Case {
+        Packet reply;
+        const char* shown;
+    };
+    const Case cases[] = {
+        {{0x74, 0x04, 0x29, 0x59, 0x59, 0x23, 0x70}, "23:59:59:29"},
+        {{0x74, 0x04, 0x69, 0x59, 0x59, 0x23, 0xB0}, "23:59:59:29"},
+        {{0x74, 0x04, 0x1D, 0x85, 0x00, 0xC1, 0x00}, "01:00:85:13"},
+        // Too short: the last time code stays.
+        {{0x74, 0x04}, "01:00:85:13"},
+        // Three bytes are decoded; the missing ones read as 0.
+        {{0x11, 0x12, 0x04}, "00:00:00:04"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        fake->receive(c.reply);
+        vcr->CommandB8();
+        EXPECT_EQ(vcr->timecode(), c.shown);
+        EXPECT_EQ(vcr->TC, c.shown);
+        EXPECT_EQ(vcr->panel().tcfield.text(), c.shown);
+    }
+}
+
+TEST_F(DeckOnFakePort, DigitRulesOfBothBcdForms)
+{
+    struct Case {
+        std::uint8_t b;
+        const char* plain;
+        const char* flagged;
+    };
+    for (const Case& c : {Case{0x59, "59", "19"}, Case{0x85, "85", "05"}, Case{0x1D, "13", "13"},
+                          Case{0x69, "69", "29"}, Case{0xFF, "55", "35"}}) {
+        vcr->TCBCD(c.b, 3);
+        vcr->TCFBCD(c.b, 9);
+        EXPECT_EQ(vcr->TC.substr(3, 2), c.plain);
+        EXPECT_EQ(vcr->TC.substr(9, 2), c.flagged);
+        EXPECT_EQ(vcr->TC[2], ':');
+        EXPECT_EQ(vcr->TC[8], ':');
+    }
+}
+
+TEST(DeckChecksum, MakeCsumSumsTheFirstFiveBytes)
+{
+    Packet compression{0xF3, 0x02, 0xA1, 0x07, 0x00, 0x00};
+    VCR::MakeCSUM(compression);
+    EXPECT_EQ(compression, (Packet{0xF3, 0x02, 0xA1, 0x07, 0x00, 0x9D}));
+    Packet large{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    VCR::MakeCSUM(large);
+    EXPECT_EQ(large[5], 0xFB);
+}
+
+TEST(DeckOnLancLink, SameLevelOnCtsAndDsrShowsNoVcrDetected)
+{
+    decktest::resetDeckSettings();
+    FakeBackend fake;
+    fake->setResult("SerSigCTS", 1);
+    fake->setResult("SerSigDSR", 1);
+    VCR vcr("COM4", true, false);
+    fake->receive({0x79, 0x20, 0, 0x21, 0x01, 0, 0, 0, 0, 0, 0, 0});
+
+    vcr.CommandStatus();
+
+    EXPECT_EQ(vcr.panel().statusfield.text(), "No VCR Detected");
+    EXPECT_EQ(fake->last("SerPutData")->data, VCR::bsgetstatus);
+}
+
+TEST(DeckOpenFailure, OperatorHintsForPermissionAndAPortHeldElsewhere)
+{
+    EXPECT_EQ(VCR::notAvailableHint("COM2", serial::LinuxSerialBackend::PermissionDenied),
+              "Permission denied on COM2: add your user to the dialout group (sudo usermod -aG dialout $USER) "
+              "and log in again");
+    EXPECT_EQ(VCR::notAvailableHint("/dev/ttyUSB0", serial::SerialBackend::InUse),
+              "Serial port /dev/ttyUSB0 is held by another program: close that program and start again");
+    EXPECT_EQ(VCR::notAvailableHint("COM2", serial::SerialBackend::NotValid), "");
+}
+
+TEST(DeckOpenFailureDeathTest, MissingPortPrintsItsLinesPausesAndEndsWithStatusZero)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    decktest::resetDeckSettings();
+    EXPECT_EXIT(
+        {
+            // The console lines go to standard output; the death test reads standard error.
+            dup2(2, 1);
+            VCR vcr("/dev/kestrix-no-such-port", false, false);
+        },
+        testing::ExitedWithCode(0),
+        " \nSerial Port /dev/kestrix-no-such-port not available\n"
+        "Serial port /dev/kestrix-no-such-port for cam not available.\n");
+}
