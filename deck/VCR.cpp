@@ -121,7 +121,8 @@ void VCR::MakeSerial()
     sop = std::make_unique<VCRPort>(comport, this, lanc);
     if (sop->bad) {
         Utils::OutLine("Serial port " + comport + " for cam not available.");
-        tellWhyNotAvailable(sop->openFailure);
+        if (std::string hint = notAvailableHint(comport, sop->openFailure); !hint.empty())
+            Utils::OutLine(hint);
         Utils::DelayT(5000);
         Utils::ExitProcess(0);
     }
@@ -129,13 +130,14 @@ void VCR::MakeSerial()
     sop->setwait(15);
 }
 
-void VCR::tellWhyNotAvailable(int openFailure) const
+std::string VCR::notAvailableHint(const std::string& comport, int openFailure)
 {
     if (openFailure == serial::LinuxSerialBackend::PermissionDenied)
-        Utils::OutLine("Permission denied on " + comport
-                       + ": add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again");
-    else if (openFailure == serial::SerialBackend::InUse)
-        Utils::OutLine("Serial port " + comport + " is held by another program: close that program and start again");
+        return "Permission denied on " + comport
+               + ": add your user to the dialout group (sudo usermod -aG dialout $USER) and log in again";
+    if (openFailure == serial::SerialBackend::InUse)
+        return "Serial port " + comport + " is held by another program: close that program and start again";
+    return "";
 }
 
 void VCR::MakeCSUM(Packet& packet)

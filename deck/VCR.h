@@ -45,6 +45,9 @@ public:
     // --- command set, status and time code ---
     void MakeSerial();
     static void MakeCSUM(Packet& packet);
+    // The console line that tells the operator how to fix a port that did not open, or an
+    // empty text when there is nothing to tell.
+    static std::string notAvailableHint(const std::string& comport, int openFailure);
     Reply CommandB0(const Packet& packet);
     void CommandStatus();
     std::string ExtractStatusString(const Reply& reply);
@@ -165,8 +168,6 @@ private:
     // Puts a settings value into byte 3 of a shared RECON packet, checksums it and returns
     // the packet to send.
     static Packet withReconValue(Packet& shared, int value);
-    // One more console line when the operator can fix why the port did not open.
-    void tellWhyNotAvailable(int openFailure) const;
     // Puts value into byte 2 of a one-byte-data packet of this deck with its checksum and
     // returns the packet to send.
     Packet withDataByte(Packet& packet, int value);

@@ -39,7 +39,9 @@ TEST(DeckStartUp, Rs422DeckSelectsTimeCodeModeOnly)
     std::string console =
         decktest::consoleOf([&] { vcr = std::make_unique<VCR>(decks.path(Role::Recorder), false, true); });
 
-    EXPECT_EQ(console, "Serial Port " + decks.path(Role::Recorder) + " Opened OK\nSetting Up Record VCR\n");
+    // A pseudo-terminal has no modem lines.
+    EXPECT_EQ(console, "Unable to set DTR\nUnable to set RTS\nSerial Port " + decks.path(Role::Recorder)
+                           + " Opened OK\nSetting Up Record VCR\n");
     EXPECT_EQ(waitForReceived(decks, Role::Recorder, 1), (std::vector<Packet>{{0x41, 0x36, 0x00, 0x77}}));
     EXPECT_TRUE(vcr->isRecorder());
 }
@@ -57,7 +59,7 @@ TEST(DeckStartUp, ReconDeckGetsItsFourSetUpPacketsBeforeTheTimeMode)
         decktest::consoleOf([&] { vcr = std::make_unique<VCR>(decks.path(Role::Player), false, false); });
     decktest::resetDeckSettings();
 
-    EXPECT_EQ(console, "Serial Port " + decks.path(Role::Player)
+    EXPECT_EQ(console, "Unable to set DTR\nUnable to set RTS\nSerial Port " + decks.path(Role::Player)
                            + " Opened OK\nSetting Up Play VCR\nSetting BVW75 Mode on RECON\n"
                              "Setting Compression on RECON = 7\nSetting PAL/NTSC Mode to 0\n"
                              "Setting PAL/NTSC Mode to 1\n");

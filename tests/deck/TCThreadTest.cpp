@@ -23,7 +23,8 @@ std::vector<Request> requests(const decksim::VirtualDecks& decks, Role role)
     for (const decksim::TraceEntry& entry : decks.trace()) {
         if (entry.deck != role || !entry.received)
             continue;
-        EXPECT_TRUE(entry.bytes == VCR::bsgettc || entry.bytes == VCR::bsgetstatus);
+        EXPECT_TRUE(entry.bytes == VCR::bsgettc || entry.bytes == VCR::bsgetstatus)
+            << decksim::Trace::line(entry);
         found.push_back({entry.micros, entry.bytes == VCR::bsgettc});
     }
     return found;
@@ -103,6 +104,7 @@ TEST_F(Polling, CycleSleepIs30MsOnRs422And60MsOnLanc)
 TEST_F(Polling, ReviewModeReadsStatusFirstAndTimeCodeOnTheTenthCycle)
 {
     VCR vcr(decks.path(Role::Player), false, false);
+    decks.clearTrace();
     vcr.GetTC();
     vcr.TellTCReview(true);
     decks.clearTrace();
@@ -127,6 +129,7 @@ TEST_F(Polling, ReviewModeReadsStatusFirstAndTimeCodeOnTheTenthCycle)
 TEST_F(Polling, InterruptedSleepsSendNothingAndKeepTheCycleCount)
 {
     VCR vcr(decks.path(Role::Player), false, false);
+    decks.clearTrace();
     vcr.GetTC();
     ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 2; }));
     decks.clearTrace();

@@ -3,6 +3,8 @@
 #include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
 
+#include <QCoreApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <gtest/gtest.h>
@@ -37,35 +39,42 @@ protected:
     std::unique_ptr<VCR> recorder;
 };
 
+// One widget of a panel, for tables of widgets of different kinds.
+template <auto member>
+ui::Widget* part(VCRPanel& panel)
+{
+    return &(panel.*member);
+}
+
 struct Placement {
     const char* name;
-    ui::Widget VCRPanel::*widget;
+    ui::Widget* (*widget)(VCRPanel&);
     const char* text;
     int x, y, width, height;
 };
 
 // Zero insets: x0 = 5, y0 = 0.
 const Placement placements[] = {
-    {"heading", &VCRPanel::vcrlabel, "VCR Controls", 5, 0, 200, 24},
-    {"time code", &VCRPanel::tcfield, "00:00:00:00", 65, 24, 120, 24},
-    {"standby", &VCRPanel::bstandby, "Stdby", 65, 52, 60, 24},
-    {"eject", &VCRPanel::beject, "Eject", 125, 52, 60, 24},
-    {"EE", &VCRPanel::bee, "EE", 185, 52, 60, 24},
-    {"play", &VCRPanel::bplay, "Play >", 5, 80, 60, 24},
-    {"pause", &VCRPanel::bpause, "Pause ||", 65, 80, 60, 24},
-    {"rewind", &VCRPanel::brew, "<< Rew", 125, 80, 60, 24},
-    {"forward", &VCRPanel::bfwd, "Fwd >>", 185, 80, 60, 24},
-    {"set in", &VCRPanel::bsetcue, "Set In", 5, 110, 60, 24},
-    {"cue/play", &VCRPanel::bcueplay, "Cue/Play", 65, 110, 60, 24},
-    {"set out", &VCRPanel::bsetreview, "Set Out", 125, 110, 60, 24},
-    {"review", &VCRPanel::breview, "Review", 185, 110, 60, 24},
-    {"in field", &VCRPanel::cuefield, "00:00:10:00", 5, 138, 120, 24},
-    {"out field", &VCRPanel::endfield, "00:00:00:00", 125, 138, 120, 24},
-    {"jog reverse", &VCRPanel::bjogr, "< Jog", 5, 166, 120, 24},
-    {"jog forward", &VCRPanel::bjogf, "Jog >", 125, 166, 120, 24},
-    {"shuttle", &VCRPanel::vsb, "", 5, 194, 240, 25},
-    {"status heading", &VCRPanel::statuslabel, "Status/Results", 5, 224, 100, 24},
-    {"status", &VCRPanel::statusfield, "", 5, 248, 240, 24},
+    {"heading", &part<&VCRPanel::vcrlabel>, "VCR Controls", 5, 0, 200, 24},
+    {"time code", &part<&VCRPanel::tcfield>, "00:00:00:00", 65, 24, 120, 24},
+    {"standby", &part<&VCRPanel::bstandby>, "Stdby", 65, 52, 60, 24},
+    {"eject", &part<&VCRPanel::beject>, "Eject", 125, 52, 60, 24},
+    {"EE", &part<&VCRPanel::bee>, "EE", 185, 52, 60, 24},
+    {"play", &part<&VCRPanel::bplay>, "Play >", 5, 80, 60, 24},
+    {"pause", &part<&VCRPanel::bpause>, "Pause ||", 65, 80, 60, 24},
+    {"rewind", &part<&VCRPanel::brew>, "<< Rew", 125, 80, 60, 24},
+    {"forward", &part<&VCRPanel::bfwd>, "Fwd >>", 185, 80, 60, 24},
+    {"set in", &part<&VCRPanel::bsetcue>, "Set In", 5, 110, 60, 24},
+    {"cue/play", &part<&VCRPanel::bcueplay>, "Cue/Play", 65, 110, 60, 24},
+    {"set out", &part<&VCRPanel::bsetreview>, "Set Out", 125, 110, 60, 24},
+    {"review", &part<&VCRPanel::breview>, "Review", 185, 110, 60, 24},
+    {"in field", &part<&VCRPanel::cuefield>, "00:00:10:00", 5, 138, 120, 24},
+    {"out field", &part<&VCRPanel::endfield>, "00:00:00:00", 125, 138, 120, 24},
+    {"jog reverse", &part<&VCRPanel::bjogr>, "< Jog", 5, 166, 120, 24},
+    {"jog forward", &part<&VCRPanel::bjogf>, "Jog >", 125, 166, 120, 24},
+    {"shuttle", &part<&VCRPanel::vsb>, "", 5, 194, 240, 25},
+    {"status heading", &part<&VCRPanel::statuslabel>, "Status/Results", 5, 224, 100, 24},
+    {"status", &part<&VCRPanel::statusfield>, "", 5, 248, 240, 24},
 };
 
 QString shownText(const ui::Widget& widget)
@@ -91,7 +100,7 @@ TEST_F(DeckPanels, WidgetsAreWhereAndAsTheyShouldBe)
         EXPECT_EQ(panel.font().pointSize, 13);
         for (const Placement& p : placements) {
             SCOPED_TRACE(std::string(vcr->isRecorder() ? "recorder " : "player ") + p.name);
-            const ui::Widget& widget = panel.*p.widget;
+            const ui::Widget& widget = *p.widget(panel);
             bool onPanel = widget.qwidget()->parentWidget() == panel.qwidget();
             if (&widget == &panel.bee && !vcr->isRecorder()) {
                 EXPECT_FALSE(onPanel);
