@@ -54,7 +54,6 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
     setFont(ui::Font::helvetica(Kestrix::fontheight));
     setBackground(backgroundcol);
     setForeground(Qt::black);
-    setVisible(true);
 
     const QMargins insets = this->insets();
     const int x0 = insets.left() + 5;
@@ -127,19 +126,25 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
         button->setListener([this](const std::string& pressed) { listener(pressed); });
     }
 
+    // The panel is visible from the start; it shows once the main window takes it in (shown
+    // before that, it would open as a window of its own).
     const QRect placed = bounds();
     setBounds(placed.x(), placed.y(), width, statusY + dy + 8);
-    setVisible(true);
 }
 
 void VCRPanel::listener(const std::string& command)
 {
     ShowStatus(command);
-    for (const Command& entry : commands) {
-        if (command == entry.command) {
-            entry.action(*this);
-            return;
+    try {
+        for (const Command& entry : commands) {
+            if (command == entry.command) {
+                entry.action(*this);
+                return;
+            }
         }
+    } catch (const InvalidTimeCode&) {
+        // Setting or cueing to a point the operator typed wrongly.
+        ShowStatus(InvalidTimeCode::statusText);
     }
 }
 

@@ -228,6 +228,16 @@ TEST_F(DeckPanels, EnterInEitherPointFieldSendsThePointsAndRefusesAnythingElse)
     }
 }
 
+TEST_F(DeckPanels, CueAndPlayToAWronglyTypedPointIsRefused)
+{
+    VCRPanel& panel = player->panel();
+    panel.cuefield.type("00:61", false);
+    panel.bcueplay.click();
+    settle();
+    EXPECT_EQ(panel.statusfield.text(), "INVALID TIME CODE");
+    EXPECT_EQ(player->cuethread, nullptr);
+}
+
 TEST_F(DeckPanels, MarksAreClearedByAreaAndEeKeepsItsOwn)
 {
     VCRPanel& panel = recorder->panel();
