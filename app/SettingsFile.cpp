@@ -51,7 +51,7 @@ std::optional<int> parseWholeNumber(std::string_view text)
         text.remove_prefix(1);
     while (!text.empty() && isBlank(text.back()))
         text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
+    if (text.size() > 1 && text[0] == '+' && text[1] >= '0' && text[1] <= '9')
         text.remove_prefix(1);
     int value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
