@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -242,23 +243,18 @@ TEST_F(SettingsFileTest, SaveWritesTheExactLinesWithPrerollsAfterTheRules)
 
 TEST_F(SettingsFileTest, SavedFileReadsBackWithTheSameValues)
 {
+    using K = Kestrix;
     auto snapshot = [] {
-        return std::vector<std::string>{
-            Kestrix::vcrtype1,    Kestrix::vcrtype2,    Kestrix::comport1,    Kestrix::comport2,
-            Kestrix::Compression1, Kestrix::Compression2, Kestrix::VideoMode1,  Kestrix::VideoMode2,
-            Kestrix::VideoType1,  Kestrix::VideoType2,  Kestrix::stopexit,    Kestrix::dolog,
-            std::to_string(Kestrix::compression1) + "," + std::to_string(Kestrix::compression2) + "," +
-                std::to_string(Kestrix::videomode1) + "," + std::to_string(Kestrix::videomode2) + "," +
-                std::to_string(Kestrix::videotype1) + "," + std::to_string(Kestrix::videotype2) + "," +
-                std::to_string(Kestrix::pvcrpreroll) + "," + std::to_string(Kestrix::rvcrpreroll) + "," +
-                std::to_string(Kestrix::pvcradjust) + "," + std::to_string(Kestrix::lanc1) +
-                std::to_string(Kestrix::lanc2) + std::to_string(Kestrix::recon1) + std::to_string(Kestrix::recon2) +
-                std::to_string(Kestrix::stoponexit) + std::to_string(Kestrix::log)};
+        return std::tuple(K::vcrtype1, K::vcrtype2, K::comport1, K::comport2, K::lanc1, K::lanc2, K::recon1, K::recon2,
+                          K::Compression1, K::Compression2, K::compression1, K::compression2, K::VideoMode1,
+                          K::VideoMode2, K::videomode1, K::videomode2, K::VideoType1, K::VideoType2, K::videotype1,
+                          K::videotype2, K::pvcrpreroll, K::rvcrpreroll, K::pvcradjust, K::stopexit, K::stoponexit,
+                          K::dolog, K::log);
     };
     std::string recon = joinLines({"PlayCompression=7", "PlayVideoMode=pal", "PlayVideoType=SVID", "RecCompression=9",
                                    "RecVideoMode=NTSC", "RecVideoType=svid", "PlayVCRCOMPort=C:\\\\ports\\\\COM10"});
     load(settingsText("RECON", "recon", recon));
-    std::vector<std::string> before = snapshot();
+    auto before = snapshot();
     ASSERT_EQ(Kestrix::comport1, "C:\\ports\\COM10");
 
     SettingsFile(path).save();
