@@ -11,6 +11,7 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <thread>
 #include <unistd.h>
 
@@ -98,13 +99,23 @@ int mapOpenError(int error)
     }
 }
 
-bool sameLineSettings(const termios& wanted, const termios& actual)
+// Unix98 pseudo-terminal slaves (/dev/pts/N) have these major device numbers.
+constexpr unsigned int firstPtySlaveMajor = 136;
+constexpr unsigned int lastPtySlaveMajor = 143;
+
+bool isPseudoTerminal(dev_t device)
 {
-    // A pseudo-terminal keeps its own character size and parity, and ignores the speed,
-    // so only what makes the line raw and non-blocking is compared.
-    return wanted.c_iflag == actual.c_iflag && wanted.c_oflag == actual.c_oflag
+    return major(device) >= firstPtySlaveMajor && major(device) <= lastPtySlaveMajor;
+}
+
+bool sameLineSettings(const termios& wanted, const termios& actual, bool pseudoTerminal)
+{
+    const bool raw = wanted.c_iflag == actual.c_iflag && wanted.c_oflag == actual.c_oflag
         && wanted.c_lflag == actual.c_lflag && wanted.c_cc[VMIN] == actual.c_cc[VMIN]
         && wanted.c_cc[VTIME] == actual.c_cc[VTIME];
+    // A pseudo-terminal always keeps 8 data bits without parity, whatever it is asked.
+    const tcflag_t framing = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
+    return raw && (pseudoTerminal || (wanted.c_cflag & framing) == (actual.c_cflag & framing));
 }
 
 } // namespace
@@ -256,12 +267,14 @@ int LinuxSerialBackend::SerConfigure(const SerialConfig& cfg)
         return SettingsRejected;
     }
     const int result = withPort(cfg.getPort() - 1, [&wanted](PortEntry& entry) {
-        if (::tcsetattr(entry.fd, TCSANOW, &*wanted) != 0) {
+        const bool pseudoTerminal = isPseudoTerminal(entry.device);
+        // The C library reports EINVAL when the driver did not keep the parity or the
+        // character size; a pseudo-terminal never does, and that is fine for it.
+        if (::tcsetattr(entry.fd, TCSANOW, &*wanted) != 0 && !(errno == EINVAL && pseudoTerminal)) {
             return SettingsRejected;
         }
-        // tcsetattr succeeds when any one setting took; read back to be sure.
         termios actual{};
-        if (::tcgetattr(entry.fd, &actual) != 0 || !sameLineSettings(*wanted, actual)) {
+        if (::tcgetattr(entry.fd, &actual) != 0 || !sameLineSettings(*wanted, actual, pseudoTerminal)) {
             return SettingsRejected;
         }
         return 0;
