@@ -25,7 +25,6 @@ void FlowControlTask::start()
     if (thread.joinable() || stopRequested.load()) {
         return;
     }
-    running = true;
     thread = std::thread([this] { run(); });
 }
 
@@ -46,7 +45,6 @@ void FlowControlTask::run()
     while (!stopRequested.load()) {
         sp.SerFlowTask(portNum);
     }
-    running = false;
 }
 
 void FlowControlTask::setFlowPriority(int p)

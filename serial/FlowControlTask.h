@@ -21,7 +21,6 @@ public:
     void start();
     // Ends the loop between two SerFlowTask calls and waits for the thread to finish.
     void stop();
-    bool isRunning() const { return running.load(); }
 
     // The task's scheduling priority, counted upwards from 0 (the normal priority).
     void setFlowPriority(int p);
@@ -35,7 +34,6 @@ private:
     const int portNum;
     std::thread thread;
     std::atomic<bool> stopRequested{false};
-    std::atomic<bool> running{false};
     std::atomic<int> priority{0};
     std::atomic<int> threadId{0};
 };

@@ -82,13 +82,18 @@ void SerialPortLocal::disposeQuietly() noexcept
 void SerialPortLocal::featureSetup()
 {
     if (contains({"Windows 95", "Windows NT", "Windows 98", "OS/2"}, osName)) {
-        features = Features{true, true, true, true, true, true, true, true, true, true,
-                            true, true, true, true, true, false, "COM1"};
+        features = Features{};
+        features.sigBreak = features.sigFrameErr = features.sigOverrun = true;
+        features.sigParityErr = features.rxOverflow = features.sigRing = true;
+        features.sigCTS = features.sigDSR = features.sigCD = true;
+        features.setRTS = features.setDTR = features.rxReadyCount = true;
+        features.txBufCount = features.setTimeoutTx = true;
+        features.devName = "COM1";
     } else if (osName == "Mac OS") {
         features = Features{};
         features.sigBreak = features.sigFrameErr = features.sigParityErr = true;
         features.sigOverrun = features.rxOverflow = features.rxReadyCount = true;
-        features.setTimeoutTx = features.getTimeoutTx = true;
+        features.setTimeoutTx = true;
         features.sigCTS = features.setDTR = true;
         features.pollGetDataTimeout = true;
         features.devName = "Modem Port";

@@ -114,7 +114,6 @@ private:
         bool rxReadyCount = false;
         bool txBufCount = false;
         bool setTimeoutTx = false;
-        bool getTimeoutTx = false;
         // The port object waits for input itself; the backend's reads return at once.
         bool pollGetDataTimeout = false;
         std::string devName;
