@@ -49,7 +49,7 @@ TEST(VirtualDecks, AnswerControllerPacketsOnBothLines)
 
 TEST(VirtualDecks, StatusBitsAfterTransportCommands)
 {
-    VirtualDecks decks;
+    VirtualDecks decks(Options{2, 0, 0, 50.0, 108000, 0});  // mid-tape, so reverse motion has room
     ControllerLine line(decks.path(Role::Player));
     const struct {
         const char* packet;
