@@ -94,11 +94,13 @@ TEST_F(ProtocolEngineTest, PresetsReachTheDeckAndShowInTheStatus)
     send("44 14 04 03 02 01 62");
     send("44 15 04 03 02 01 63");
     send("F3 02 A1 07 00 9D");
+    send("41 36 01 78");
     const Deck& deck = pair.deck(Role::Player);
     EXPECT_EQ(deck.editPreset(), 0x44);
     EXPECT_EQ(deck.prerollFrames(), 300);
     EXPECT_EQ(deck.inPoint(), 108000 + 2 * 1800 + 3 * 30 + 4);
     EXPECT_EQ(deck.outPoint(), deck.inPoint());
+    EXPECT_EQ(deck.timeMode(), 0x01);
     EXPECT_EQ(engine.reconPackets(), std::vector<Bytes>{hex("F3 02 A1 07 00 9D")});
     const Bytes status = send("61 20 09 8A");
     EXPECT_EQ(status[2 + 3], 0x03);  // in set, out set

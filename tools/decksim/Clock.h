@@ -25,7 +25,6 @@ public:
     explicit ManualClock(std::int64_t startMicros = 0) : now_(startMicros) {}
     std::int64_t nowMicros() const override { return now_.load(); }
     void advanceMicros(std::int64_t micros) { now_ += micros; }
-    void setMicros(std::int64_t micros) { now_ = micros; }
 
 private:
     std::atomic<std::int64_t> now_;
