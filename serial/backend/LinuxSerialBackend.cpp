@@ -201,6 +201,8 @@ int LinuxSerialBackend::openDevice(const std::string& path, SerialConfig& cfg)
         return InUse;
     }
     ::ioctl(fd, TIOCEXCL);
+    // Bytes that arrived while no program held the port belong to nobody's request.
+    ::tcflush(fd, TCIOFLUSH);
 
     auto entry = std::make_shared<PortEntry>();
     entry->fd = fd;
