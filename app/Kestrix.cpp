@@ -2,6 +2,8 @@
 
 #include "app/CloseOnSignal.h"
 #include "app/MainGUI.h"
+#include "app/SettingsError.h"
+#include "app/SettingsFile.h"
 #include "app/Utils.h"
 #include "deck/VCR.h"
 #include "ui/EVCR.h"
@@ -48,4 +50,35 @@ void Kestrix::init()
     // Closing aborts a running edit first, so the decks are stopped at once.
     gui->onCloseRequested(windowClosing, ui::Button::Press::AbortsSequence);
     CloseOnSignal::install(*gui);
+}
+
+void Kestrix::GetProps()
+{
+    SettingsFile file(settingsFileName);
+    if (!file.exists()) {
+        Utils::OutLine("No configuration file found!");
+        Utils::DelayT(5000);
+        Utils::ExitProcess(1);
+    }
+    try {
+        file.load();
+    } catch (const SettingsError& error) {
+        Utils::OutLine(error.what());
+        Utils::ExitProcess(1);
+    }
+}
+
+void Kestrix::SaveProps()
+{
+    SettingsFile file(settingsFileName);
+    if (!file.exists()) {
+        Utils::OutLine("No configuration file can be saved!");
+        Utils::DelayT(5000);
+        return;
+    }
+    try {
+        file.save();
+    } catch (const SettingsError& error) {
+        Utils::OutLine(error.what());
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <memory>
+#include "app/Properties.h"
+
 #include <string>
 
 class VCR;
@@ -34,6 +35,8 @@ public:
     static inline std::string dolog = "YES";
     static inline int width = 320;
     static inline int fontheight = 13;
+    // The settings as loaded from the file.
+    static inline Properties props;
 
     // Owned for the life of the process; never destroyed before it ends.
     static inline VCR* pvcr = nullptr;
@@ -45,8 +48,14 @@ public:
     // The name of the settings file, looked up in the working directory.
     static constexpr const char* settingsFileName = "KESTRIX_Settings.txt";
 
+    // Start-up: title lines, then the settings.
     static void init();
+    // Reads the settings file and prints the summary. A missing file, an unreadable one or
+    // a missing or malformed setting ends the process with status 1, before any deck is
+    // touched.
     static void GetProps();
+    // Rewrites the settings file from the settings fields. A missing file is not created;
+    // a failed save leaves the old file as it was. Either is reported on the console.
     static void SaveProps();
 
     static const std::string& getname() { return name; }

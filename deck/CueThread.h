@@ -23,6 +23,7 @@ public:
 
 private:
     void run();
+    void sleep(int ms);
 
     VCR* vcr;
     VCRPanel* vcrp;

@@ -115,6 +115,8 @@ public:
     bool isLanc() const { return lanc; }
     std::string timecode() const;
     std::string statusText() const;
+    // A copy of one of this deck's packets, taken while no other thread is filling it.
+    Packet packetCopy(const Packet& packet) const;
 
     // Per-deck packets; the variable bytes are filled by the operation that sends them.
     Packet bsshutfwd{0x21, 0x13, 0x20, 0x00};

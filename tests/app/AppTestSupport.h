@@ -1,0 +1,80 @@
+#pragma once
+
+#include "app/Kestrix.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline void writeFile(const std::string& path, const std::string& contents)
+{
+    std::ofstream(path, std::ios::binary) << contents;
+}
+
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Collects what goes to the console while it lives.
+class ConsoleCapture {
+public:
+    ConsoleCapture() : previous_(std::cout.rdbuf(captured_.rdbuf())) {}
+    ~ConsoleCapture() { std::cout.rdbuf(previous_); }
+    ConsoleCapture(const ConsoleCapture&) = delete;
+    ConsoleCapture& operator=(const ConsoleCapture&) = delete;
+
+    std::string text() const { return captured_.str(); }
+
+private:
+    std::ostringstream captured_;
+    std::streambuf* previous_;
+};
+
+// Puts the settings fields back to their values at process start, so that each test reads
+// its file into a clean state.
+inline void resetSettingsFields()
+{
+    Kestrix::vcrtype1 = Kestrix::vcrtype2 = "";
+    Kestrix::comport1 = "COM1";
+    Kestrix::comport2 = "COM2";
+    Kestrix::lanc1 = Kestrix::lanc2 = Kestrix::recon1 = Kestrix::recon2 = false;
+    Kestrix::compression1 = Kestrix::compression2 = 4;
+    Kestrix::Compression1 = Kestrix::Compression2 = "4";
+    Kestrix::videomode1 = Kestrix::videomode2 = 2;
+    Kestrix::VideoMode1 = Kestrix::VideoMode2 = "NTSC";
+    Kestrix::videotype1 = Kestrix::videotype2 = 0;
+    Kestrix::VideoType1 = Kestrix::VideoType2 = "COMP";
+    Kestrix::pvcrpreroll = Kestrix::rvcrpreroll = 0;
+    Kestrix::pvcradjust = Kestrix::rvcradjust = 0;
+    Kestrix::stoponexit = true;
+    Kestrix::stopexit = "YES";
+    Kestrix::log = false;
+    Kestrix::dolog = "YES";
+    Kestrix::props = Properties();
+}

@@ -1,0 +1,110 @@
+#include "tests/app/AppTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Outcome {
+    std::string console;
+    int exitStatus = -1;
+    Clock::duration elapsed{};
+};
+
+// Runs the kestrix program in the folder and collects its standard output until it ends.
+// A program still running after a minute is killed and counts as a failure.
+Outcome runKestrix(const std::filesystem::path& folder)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        throw std::runtime_error("pipe failed");
+    auto start = Clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        close(pipeFds[0]);
+        dup2(pipeFds[1], STDOUT_FILENO);
+        if (chdir(folder.c_str()) != 0)
+            _exit(127);
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        execl(KESTRIX_EXE, "kestrix", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    Outcome outcome;
+    auto deadline = start + std::chrono::minutes(1);
+    char buffer[512];
+    for (;;) {
+        pollfd readable{pipeFds[0], POLLIN, 0};
+        int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count());
+        if (left <= 0 || poll(&readable, 1, left) == 0) {
+            ADD_FAILURE() << "kestrix did not end within a minute";
+            kill(child, SIGKILL);
+            break;
+        }
+        ssize_t n = read(pipeFds[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        outcome.console.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(pipeFds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    outcome.elapsed = Clock::now() - start;
+    outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return outcome;
+}
+
+const std::string titleLines = "KESTRIX\nFeaturing:  RS422 Linear Editing\n";
+
+const std::string validSettings = "KESTRIX Settings\n \nPlayVCRType=RS422\nPlayVCRCOMPort=/dev/kestrix-none-1\n"
+                                  "PlayVCRPreroll=2\n \nRecVCRType=LANC\nRecVCRCOMPort=/dev/kestrix-none-2\n"
+                                  "RecVCRPreroll=4\n \nEditAdjust=1\n \nStopOnExit=YES\nLogEdits=YES\n";
+
+TEST(KestrixProcessTest, MissingSettingsFileEndsWithStatus1AfterAPause)
+{
+    TempDir dir;
+    Outcome outcome = runKestrix(dir.path());
+    EXPECT_EQ(outcome.console, titleLines + "No configuration file found!\n");
+    EXPECT_EQ(outcome.exitStatus, 1);
+    EXPECT_GE(outcome.elapsed, std::chrono::milliseconds(4900));
+}
+
+TEST(KestrixProcessTest, TitleLinesThenSummary)
+{
+    TempDir dir;
+    writeFile(dir.file("KESTRIX_Settings.txt"), validSettings);
+    Outcome outcome = runKestrix(dir.path());
+    std::string expected = titleLines +
+                           "\nKESTRIX Settings:\n \n"
+                           "Play VCR Type      RS422\n"
+                           "Play VCR COM Port  /dev/kestrix-none-1\n"
+                           "Play VCR Preroll   2 sec\n\n"
+                           "Rec VCR Type       LANC\n"
+                           "Rec VCR COM Port   /dev/kestrix-none-2\n"
+                           "Rec VCR Preroll    4 sec\n\n"
+                           "Edit Adjust        1 frames\n"
+                           "Stop on Exit       YES\n"
+                           "Log Edits          YES\n\n";
+    EXPECT_EQ(outcome.console.substr(0, expected.size()), expected);
+    EXPECT_EQ(outcome.exitStatus, 0);
+}
+
+TEST(KestrixProcessTest, MissingSettingEndsWithStatus1AndOneLine)
+{
+    TempDir dir;
+    std::string settings = validSettings;
+    settings.erase(settings.find("EditAdjust=1\n"), 13);
+    writeFile(dir.file("KESTRIX_Settings.txt"), settings);
+    Outcome outcome = runKestrix(dir.path());
+    EXPECT_EQ(outcome.console, titleLines + "Settings error in KESTRIX_Settings.txt: EditAdjust is missing\n");
+    EXPECT_EQ(outcome.exitStatus, 1);
+}
+
+} // namespace
