@@ -29,8 +29,9 @@ MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Ke
     rvcr->GetTC();
     pvcr->GetTC();
     // Taking the in points may pause (an out point behind the in point), and pauses never run
-    // on the GUI thread: the rest of start-up goes to the operator thread, in order.
-    ui::OperatorThread::instance().post([this] { announceready(); });
+    // on the GUI thread: the rest goes to the operator thread, in order, once the event loop
+    // runs, so that start-up has registered the closing handler before "KESTRIX READY".
+    QTimer::singleShot(0, qwidget(), [this] { ui::OperatorThread::instance().post([this] { announceready(); }); });
 }
 
 void MainGUI::announceready()
@@ -41,6 +42,7 @@ void MainGUI::announceready()
     EVCRPanel& editpanel = Kestrix::evcr->panel();
     editpanel.ShowStatus("KESTRIX READY...");
     ui::Gui::post([&editpanel] {
-        QTimer::singleShot(readypause, [&editpanel] { editpanel.ShowStatus("Please Select Edit Mode Above"); });
+        QTimer::singleShot(readypause, editpanel.qwidget(),
+                           [&editpanel] { editpanel.ShowStatus("Please Select Edit Mode Above"); });
     });
 }
