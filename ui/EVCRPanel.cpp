@@ -51,11 +51,11 @@ EVCRPanel::EVCRPanel(EVCR* owner)
       btrimplus("TRM+"),
       btrimminus("TRM--"),
       blast("LAST"),
-      brvwjump("RVW/JMP"),
-      svcr(owner),
-      pvcr(Kestrix::pvcr),
-      rvcr(Kestrix::rvcr)
+      brvwjump("RVW/JMP")
 {
+    svcr = owner;
+    pvcr = Kestrix::pvcr;
+    rvcr = Kestrix::rvcr;
     setFont(ui::Font::helvetica(Kestrix::fontheight, true));
     setBackground(backgroundcol);
     setForeground(Qt::black);

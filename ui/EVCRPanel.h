@@ -53,9 +53,9 @@ public:
     static int editlengthms(int seconds, int frames);
 
     int dx = 0;
-    EVCR* svcr;
-    VCR* pvcr;
-    VCR* rvcr;
+    EVCR* svcr = nullptr;
+    VCR* pvcr = nullptr;
+    VCR* rvcr = nullptr;
     std::string logfilename = "edl.txt";
     // The settings dialog last opened while it is open; a dialog releases itself when closed.
     Settings* settings = nullptr;
