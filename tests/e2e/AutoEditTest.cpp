@@ -116,8 +116,9 @@ TEST(AutoEdit, AllStopAbortsARunningEdit)
     // The sequence sent nothing more: no edit off, no cue of the recorder; ALL STOP stopped both.
     EXPECT_EQ(rig.countReceived(Role::Recorder, editOff), 0);
     for (const decksim::TraceEntry& entry : rig.decks.trace()) {
-        if (entry.received && entry.micros > on)
+        if (entry.received && entry.micros > on) {
             EXPECT_FALSE(entry.bytes.size() > 2 && entry.bytes[0] == 0x24 && entry.bytes[1] == 0x31);
+        }
     }
     EXPECT_GE(rig.countReceived(Role::Recorder, stop, on), 1);
     EXPECT_GE(rig.countReceived(Role::Player, stop, on), 1);

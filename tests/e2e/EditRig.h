@@ -43,6 +43,7 @@ public:
         folder = pattern;
         std::filesystem::current_path(folder);
         std::ofstream("edl.txt").flush();
+        Kestrix::prodtitle = Kestrix::name;
         Kestrix::vcrtype1 = Kestrix::vcrtype2 = "RS422";
         Kestrix::comport1 = decks.path(decksim::Role::Player);
         Kestrix::comport2 = decks.path(decksim::Role::Recorder);

@@ -155,7 +155,7 @@ TEST(Process, StartUpConsoleInOrderAndClosingStopsBothDecksTwice)
     EXPECT_LT(summaryEnd, playerOpened);
     EXPECT_LT(playerOpened, recorderOpened);
     EXPECT_LT(recorderOpened, ready);
-    EXPECT_EQ(ready + 16, console.size()) << console;
+    EXPECT_EQ(ready + std::string("\n \nKESTRIX READY\n").size(), console.size()) << console;
 
     // Closing the window (here by the termination signal) stops both decks twice, 500 ms apart.
     kestrix.signal(SIGTERM);
