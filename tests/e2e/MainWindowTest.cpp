@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 #include "tests/e2e/EditRig.h"
 
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <gtest/gtest.h>
 
@@ -17,12 +18,22 @@ std::string settingsFile(const EditRig& rig)
     return text.str();
 }
 
-// Opens the settings dialog as the operator does and returns it once it is up.
+// Opens the settings dialog as the operator does and returns it once it is shown.
 Settings* openSettings(EditRig& rig)
 {
     rig.panel().bsettings.click();
     ui::OperatorThread::instance().waitUntilIdle();
-    return rig.panel().settings;
+    Settings* dialog = rig.panel().settings;
+    if (dialog) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->qwidget()->isVisible(); }, 5000));
+    }
+    return dialog;
+}
+
+// Picks an item as the operator does.
+void choose(ui::Choice& choice, int index)
+{
+    static_cast<QComboBox*>(choice.qwidget())->setCurrentIndex(index);
 }
 
 // Closes the dialog as the operator does and waits until it has been applied and released.
@@ -83,9 +94,9 @@ TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
     EXPECT_EQ(dialog->padjust.text(), " Edit Adjust");
 
     // Two decks without LANC: the player takes the recorder's preroll.
-    dialog->pvcrpreroll.select(2);
-    dialog->rvcrpreroll.select(6);
-    dialog->pvcradjust.select(6);
+    choose(dialog->pvcrpreroll, 2);
+    choose(dialog->rvcrpreroll, 6);
+    choose(dialog->pvcradjust, 6);
     const auto presetsBefore = rig.decks.trace().size();
     closeSettings(rig, *dialog);
 
