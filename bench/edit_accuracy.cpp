@@ -14,7 +14,7 @@ namespace {
 
 std::string timecode(int frames)
 {
-    char text[12];
+    char text[32];
     std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", frames / 108000, frames / 1800 % 60, frames / 30 % 60,
                   frames % 30);
     return text;
@@ -41,7 +41,8 @@ void run(const Deck& deck, int edits)
         rig.setPoints(*rig.recorder, timecode(recIn), timecode(recIn + length));
         const auto before = rig.segments().size();
         rig.panel().bautostart.click();
-        if (!rig.waitForStatus("Edit Completed", 90000)) {
+        // The press shows its command first; the last edit's "Edit Completed" is gone then.
+        if (!rig.waitForStatus("DO EDIT", 5000) || !rig.waitForStatus("Edit Completed", 90000)) {
             std::printf("  %4d  the edit did not complete: %s\n", edit + 1, rig.panel().statusfield.text().c_str());
             continue;
         }
