@@ -1,0 +1,265 @@
+// kestrix-decksim as a program: its output lines, files, options and signals.
+
+#include "tests/decksim/ControllerLine.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace decksim {
+namespace {
+
+using test::ControllerLine;
+using test::hex;
+namespace fs = std::filesystem;
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// A running kestrix-decksim with its standard output and error captured.
+class Decksim {
+public:
+    explicit Decksim(std::vector<std::string> arguments)
+    {
+        int out[2];
+        int err[2];
+        EXPECT_EQ(::pipe(out), 0);
+        EXPECT_EQ(::pipe(err), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, err[0]);
+        arguments.insert(arguments.begin(), KESTRIX_DECKSIM_PATH);
+        std::vector<char*> argv;
+        for (auto& argument : arguments) {
+            argv.push_back(argument.data());
+        }
+        argv.push_back(nullptr);
+        EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
+        ::close(err[1]);
+        out_ = ::fdopen(out[0], "r");
+        err_ = err[0];
+    }
+
+    ~Decksim()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        std::fclose(out_);
+        ::close(err_);
+    }
+
+    // The next line of standard output, without its line end; empty at the end.
+    std::string line()
+    {
+        char buffer[512];
+        if (!std::fgets(buffer, sizeof buffer, out_)) {
+            return {};
+        }
+        std::string text(buffer);
+        if (!text.empty() && text.back() == '\n') {
+            text.pop_back();
+        }
+        return text;
+    }
+
+    std::string rest()
+    {
+        std::string text;
+        char buffer[512];
+        while (std::fgets(buffer, sizeof buffer, out_)) {
+            text += buffer;
+        }
+        return text;
+    }
+
+    std::string errors()
+    {
+        std::string text;
+        char buffer[512];
+        for (ssize_t got; (got = ::read(err_, buffer, sizeof buffer)) > 0;) {
+            text.append(buffer, static_cast<std::size_t>(got));
+        }
+        return text;
+    }
+
+    // Sends the signal (if any) and returns the exit status, or -1 when it did not exit normally.
+    int finish(int signal = 0)
+    {
+        if (signal) {
+            ::kill(pid_, signal);
+        }
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Reads "player <path>", "recorder <path>", "ready".
+    std::pair<std::string, std::string> started()
+    {
+        const std::regex deckLine(R"((player|recorder) (/dev/pts/\d+))");
+        std::smatch player;
+        std::smatch recorder;
+        const std::string first = line();
+        const std::string second = line();
+        EXPECT_TRUE(std::regex_match(first, player, deckLine)) << first;
+        EXPECT_TRUE(std::regex_match(second, recorder, deckLine)) << second;
+        EXPECT_EQ(line(), "ready");
+        if (player.size() < 3 || recorder.size() < 3) {
+            return {};
+        }
+        EXPECT_EQ(player[1], "player");
+        EXPECT_EQ(recorder[1], "recorder");
+        return {player[2], recorder[2]};
+    }
+
+private:
+    pid_t pid_ = -1;
+    FILE* out_ = nullptr;
+    int err_ = -1;
+};
+
+class DecksimProgram : public ::testing::Test {
+protected:
+    DecksimProgram() : dir(fs::temp_directory_path() / ("decksim-test-" + std::to_string(::getpid()))) { fs::create_directories(dir); }
+    ~DecksimProgram() override { fs::remove_all(dir); }
+
+    fs::path dir;
+};
+
+TEST_F(DecksimProgram, WritesSettingsAndEditLogNamingItsDecks)
+{
+    Decksim decksim({"--dir", dir.string()});
+    const auto [player, recorder] = decksim.started();
+    EXPECT_EQ(readFile(dir / "KESTRIX_Settings.txt"),
+              "KESTRIX Settings\n \nPlayVCRType=RS422\nPlayVCRCOMPort=" + player + "\nPlayVCRPreroll=3\n \n"
+                  "RecVCRType=RS422\nRecVCRCOMPort=" + recorder + "\nRecVCRPreroll=3\n \nEditAdjust=0\n \n"
+                  "StopOnExit=YES\nLogEdits=YES\n");
+    EXPECT_TRUE(fs::exists(dir / "edl.txt"));
+    EXPECT_EQ(fs::file_size(dir / "edl.txt"), 0u);
+    ControllerLine line(player);
+    EXPECT_EQ(line.exchange("00 11 11", 5), hex("12 11 20 25 68"));
+    EXPECT_EQ(decksim.finish(SIGINT), 0);
+}
+
+TEST_F(DecksimProgram, KeepsTheOperatorsSettingsAndEditLog)
+{
+    std::ofstream(dir / "KESTRIX_Settings.txt") << "KESTRIX Settings\nPlayVCRCOMPort=COM1\nRecVCRCOMPort=COM2\nEditAdjust=7\n";
+    std::ofstream(dir / "edl.txt") << "an earlier edit\n";
+    Decksim decksim({"--dir", dir.string(), "--preroll", "5"});
+    const auto [player, recorder] = decksim.started();
+    EXPECT_EQ(readFile(dir / "KESTRIX_Settings.txt"),
+              "KESTRIX Settings\nPlayVCRCOMPort=" + player + "\nRecVCRCOMPort=" + recorder + "\nEditAdjust=7\n");
+    EXPECT_EQ(readFile(dir / "edl.txt"), "an earlier edit\n");
+    EXPECT_EQ(decksim.finish(SIGTERM), 0);
+}
+
+TEST_F(DecksimProgram, ReportAndTraceRecordWhatHappened)
+{
+    const fs::path report = dir / "tape.txt";
+    const fs::path trace = dir / "trace.txt";
+    Decksim decksim({"--report", report.string(), "--trace", trace.string(), "--player-start", "00:01:00:00",
+                     "--recorder-start", "00:10:00:00", "--reply-delay-ms", "1"});
+    const auto [playerPath, recorderPath] = decksim.started();
+    EXPECT_EQ(readFile(report), "");
+    {
+        ControllerLine player(playerPath);
+        ControllerLine recorder(recorderPath);
+        player.exchange("20 01 21", 3);
+        recorder.exchange("20 02 22", 3);  // record: all channels
+        const int start = recorder.timeCode();
+        while (recorder.timeCode() < start + 10) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        recorder.exchange("20 00 20", 3);
+    }
+    EXPECT_EQ(decksim.finish(SIGTERM), 0);
+    const std::regex segment(R"(segment channels=V,A1,A2 rec=00:10:00:00-00:10:\d\d:\d\d src=00:01:\d\d:\d\d-00:01:\d\d:\d\d\n)");
+    EXPECT_TRUE(std::regex_match(readFile(report), segment)) << readFile(report);
+    const std::string traced = readFile(trace);
+    EXPECT_TRUE(std::regex_search(traced, std::regex(R"((^|\n)\d+ player rx 20 01 21\n\d+ player tx 10 01 11\n)"))) << traced;
+    EXPECT_TRUE(std::regex_search(traced, std::regex(R"(\n\d+ recorder tx 74 04 [0-9A-F]{2} [0-9A-F]{2} 10 00 [0-9A-F]{2}\n)")));
+}
+
+TEST_F(DecksimProgram, MuteAndNoCueApplyToTheNamedDeck)
+{
+    Decksim decksim({"--mute", "player", "--no-cue", "recorder", "--seek-speed", "200"});
+    const auto [playerPath, recorderPath] = decksim.started();
+    ControllerLine player(playerPath);
+    player.write(hex("00 11 11"));
+    EXPECT_TRUE(player.read(1, std::chrono::milliseconds(200)).empty());
+    ControllerLine recorder(recorderPath);
+    recorder.exchange("24 31 00 10 00 00 65", 3);  // cue to 00:00:10:00
+    for (int tries = 0; tries < 500 && recorder.timeCode() != 300; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(recorder.timeCode(), 300);
+    EXPECT_EQ(recorder.status()[2] & 0x01, 0);
+    EXPECT_EQ(decksim.finish(SIGTERM), 0);
+}
+
+TEST(DecksimHelp, DescribesEveryOption)
+{
+    Decksim decksim({"--help"});
+    const std::string text = decksim.rest();
+    EXPECT_EQ(decksim.finish(), 0);
+    for (const char* option : {"--dir", "--report", "--trace", "--reply-delay-ms", "--edit-delay-frames", "--lock-frames",
+                               "--seek-speed", "--player-start", "--recorder-start", "--mute", "--no-cue", "--preroll",
+                               "--adjust", "SIGTERM", "ready"}) {
+        EXPECT_NE(text.find(option), std::string::npos) << option;
+    }
+}
+
+TEST(DecksimUsage, MistakesEndWithStatusTwoAndAMessage)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "kestrix-decksim: unknown option: --bogus\nTry 'kestrix-decksim --help'.\n"},
+        {{"--mute", "nobody"}, "kestrix-decksim: invalid deck for --mute: \"nobody\" (player or recorder)\nTry 'kestrix-decksim --help'.\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        Decksim decksim(arguments);
+        EXPECT_EQ(decksim.finish(), 2);
+        EXPECT_EQ(decksim.errors(), message);
+        EXPECT_EQ(decksim.rest(), "");
+    }
+}
+
+TEST(DecksimFiles, UnwritableFilesAreReported)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--report", "/nonexistent/tape.txt"}, "kestrix-decksim: cannot write the report file /nonexistent/tape.txt\n"},
+        {{"--trace", "/nonexistent/trace.txt"}, "kestrix-decksim: cannot write the trace file /nonexistent/trace.txt\n"},
+        {{"--dir", "/nonexistent"}, "kestrix-decksim: cannot write /nonexistent/KESTRIX_Settings.txt\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        Decksim decksim(arguments);
+        EXPECT_EQ(decksim.finish(), 1);
+        EXPECT_EQ(decksim.errors(), message);
+    }
+}
+
+}  // namespace
+}  // namespace decksim

@@ -1,0 +1,183 @@
+#include "tools/decksim/ProtocolEngine.h"
+
+#include "tools/decksim/TimeCode.h"
+
+namespace decksim {
+
+namespace {
+
+constexpr std::uint16_t command(std::uint8_t cmd1, std::uint8_t cmd2) { return static_cast<std::uint16_t>(cmd1 << 8 | cmd2); }
+
+// Status data beyond byte 9 exist on real decks but carry nothing here.
+constexpr std::size_t statusBytesOnRequest = 16;
+
+}  // namespace
+
+ProtocolEngine::ProtocolEngine(Role role, DeckPair& pair) : role_(role), pair_(pair) {}
+
+std::vector<ProtocolEngine::Exchange> ProtocolEngine::receive(const std::uint8_t* data, std::size_t count, std::int64_t now)
+{
+    std::vector<Exchange> exchanges;
+    for (auto& result : framer_.feed(data, count, now)) {
+        exchanges.push_back(exchangeFor(std::move(result), now));
+    }
+    return exchanges;
+}
+
+std::optional<ProtocolEngine::Exchange> ProtocolEngine::expire(std::int64_t now)
+{
+    auto overdue = framer_.expire(now);
+    if (!overdue) {
+        return std::nullopt;
+    }
+    return exchangeFor(std::move(*overdue), now);
+}
+
+ProtocolEngine::Exchange ProtocolEngine::exchangeFor(BlockFramer::Result result, std::int64_t now)
+{
+    switch (result.kind) {
+    case BlockFramer::Result::Kind::ChecksumError:
+        return {std::move(result.bytes), Block::nak(Block::nakChecksumError)};
+    case BlockFramer::Result::Kind::Timeout:
+        return {std::move(result.bytes), Block::nak(Block::nakTimeout)};
+    case BlockFramer::Result::Kind::Block:
+        break;
+    }
+    Bytes reply = answer(result.bytes, now);
+    return {std::move(result.bytes), std::move(reply)};
+}
+
+Bytes ProtocolEngine::answer(const Bytes& block, std::int64_t receivedAt)
+{
+    const std::int64_t now = pair_.advanceTo(receivedAt);
+    Deck& deck = pair_.deck(role_);
+    const std::uint8_t* data = block.data() + 2;
+    switch (command(block[0], block[1])) {
+    case command(0x00, 0x11):
+        return Block::withChecksum({0x12, 0x11, 0x20, 0x25});
+    case command(0x61, 0x20):
+        return statusReply(block, now);
+    case command(0x61, 0x0C):
+        return timeReply(block, now);
+    case command(0x20, 0x00):
+        deck.stop(now);
+        break;
+    case command(0x20, 0x01):
+        deck.play(now);
+        break;
+    case command(0x20, 0x02):
+        deck.record(now);
+        break;
+    case command(0x20, 0x04):
+        deck.setStandby(now, false);
+        break;
+    case command(0x20, 0x05):
+        deck.setStandby(now, true);
+        break;
+    case command(0x20, 0x0F):
+        deck.eject(now);
+        break;
+    case command(0x20, 0x10):
+        deck.fastForward(now);
+        break;
+    case command(0x20, 0x20):
+        deck.rewind(now);
+        break;
+    case command(0x21, 0x11):
+        deck.jog(now, false, data[0]);
+        break;
+    case command(0x21, 0x21):
+        deck.jog(now, true, data[0]);
+        break;
+    case command(0x21, 0x13):
+        deck.shuttle(now, false, data[0]);
+        break;
+    case command(0x21, 0x23):
+        deck.shuttle(now, true, data[0]);
+        break;
+    case command(0x20, 0x30):
+        deck.preroll(now);
+        break;
+    case command(0x24, 0x31):
+        deck.cueUp(now, TimeCode::fromBcd(data));
+        break;
+    case command(0x20, 0x40):
+        deck.preview(now);
+        break;
+    case command(0x20, 0x41):
+        deck.review(now);
+        break;
+    case command(0x20, 0x42):
+        deck.autoEdit(now);
+        break;
+    case command(0x20, 0x60):
+        deck.setFullEE(false);
+        break;
+    case command(0x20, 0x61):
+        deck.setFullEE(true);
+        break;
+    case command(0x20, 0x64):
+        deck.editOff(now);
+        break;
+    case command(0x20, 0x65):
+        deck.editOn(now);
+        break;
+    case command(0x44, 0x14):
+        deck.setInPoint(TimeCode::fromBcd(data));
+        break;
+    case command(0x44, 0x15):
+        deck.setOutPoint(TimeCode::fromBcd(data));
+        break;
+    case command(0x44, 0x31):
+        deck.setPrerollFrames(TimeCode::fromBcd(data));
+        break;
+    case command(0x41, 0x30):
+        deck.setEditPreset(data[0]);
+        break;
+    case command(0x41, 0x36):
+        deck.setTimeMode(data[0]);
+        break;
+    case command(0xF3, 0x02):
+        reconPackets_.push_back(block);
+        break;
+    default:
+        return Block::nak(Block::nakUndefinedCommand);
+    }
+    return Block::ack();
+}
+
+Bytes ProtocolEngine::statusReply(const Bytes& block, std::int64_t now) const
+{
+    const std::size_t first = block[2] >> 4;
+    const std::size_t count = block[2] & 0x0F;
+    if (count == 0 || first + count > statusBytesOnRequest) {
+        return Block::nak(Block::nakUndefinedCommand);
+    }
+    const auto status = pair_.deck(role_).statusAt(now).bytes();
+    Bytes reply{static_cast<std::uint8_t>(0x70 | count), 0x20};
+    for (std::size_t index = first; index < first + count; ++index) {
+        reply.push_back(index < status.size() ? status[index] : 0);
+    }
+    return Block::withChecksum(std::move(reply));
+}
+
+Bytes ProtocolEngine::timeReply(const Bytes& block, std::int64_t now) const
+{
+    // 01 asks for LTC, 02 for VITC, 03 for the better of the two: LTC here.
+    std::uint8_t kind = 0;
+    switch (block[2]) {
+    case 0x01:
+    case 0x03:
+        kind = 0x04;
+        break;
+    case 0x02:
+        kind = 0x06;
+        break;
+    default:
+        return Block::nak(Block::nakUndefinedCommand);
+    }
+    const auto time = TimeCode::toBcd(pair_.deck(role_).positionFrameAt(now));
+    return Block::withChecksum({0x74, kind, time[0], time[1], time[2], time[3]});
+}
+
+}  // namespace decksim

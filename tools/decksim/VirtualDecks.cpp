@@ -1,0 +1,242 @@
+#include "tools/decksim/VirtualDecks.h"
+
+#include "tools/decksim/Report.h"
+
+#include <algorithm>
+#include <fcntl.h>
+#include <poll.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace decksim {
+
+namespace {
+
+constexpr std::int64_t idleWakeMicros = 50'000;
+constexpr int maxReplyDelayMs = 8;
+
+Options sane(Options options)
+{
+    options.replyDelayMs = std::clamp(options.replyDelayMs, 0, maxReplyDelayMs);
+    options.editDelayFrames = std::max(options.editDelayFrames, 0);
+    options.lockFrames = std::max(options.lockFrames, 0);
+    if (!(options.seekSpeed > 0.0)) {
+        options.seekSpeed = Options{}.seekSpeed;
+    }
+    return options;
+}
+
+}  // namespace
+
+VirtualDecks::VirtualDecks(Options options)
+    : options_(sane(options)), startMicros_(clock_.nowMicros()), pair_(options_, clock_)
+{
+    stations_[0] = std::make_unique<Station>(Role::Player, pair_);
+    stations_[1] = std::make_unique<Station>(Role::Recorder, pair_);
+    int wake[2];
+    if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
+        throw std::system_error(errno, std::generic_category(), "pipe2");
+    }
+    wakeRead_ = wake[0];
+    wakeWrite_ = wake[1];
+    thread_ = std::thread([this] { run(); });
+}
+
+VirtualDecks::~VirtualDecks()
+{
+    stopping_ = true;
+    const char stop = 's';
+    [[maybe_unused]] const auto written = ::write(wakeWrite_, &stop, 1);
+    thread_.join();
+    {
+        std::lock_guard lock(reportMutex_);
+        reportWriter_.reset();
+    }
+    ::close(wakeRead_);
+    ::close(wakeWrite_);
+}
+
+const std::string& VirtualDecks::path(Role role) const { return station(role).port.slavePath(); }
+
+std::vector<TraceEntry> VirtualDecks::trace() const { return trace_.entries(); }
+
+void VirtualDecks::clearTrace() { trace_.clear(); }
+
+std::vector<std::string> VirtualDecks::reportLines() const
+{
+    std::lock_guard lock(modelMutex_);
+    pair_.advanceToNow();
+    return Report::lines(pair_.recorderTape());
+}
+
+void VirtualDecks::setMuted(Role role, bool muted) { station(role).muted = muted; }
+
+void VirtualDecks::setNoCue(Role role, bool noCue)
+{
+    std::lock_guard lock(modelMutex_);
+    pair_.deck(role).setNoCue(noCue);
+}
+
+int VirtualDecks::positionFrames(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.deck(role).positionFrameAt(pair_.advanceToNow());
+}
+
+std::array<std::uint8_t, 10> VirtualDecks::statusBytes(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.deck(role).statusAt(pair_.advanceToNow()).bytes();
+}
+
+std::uint8_t VirtualDecks::editPreset(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.deck(role).editPreset();
+}
+
+int VirtualDecks::prerollFrames(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.deck(role).prerollFrames();
+}
+
+int VirtualDecks::inPoint(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.deck(role).inPoint().value_or(-1);
+}
+
+int VirtualDecks::outPoint(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.deck(role).outPoint().value_or(-1);
+}
+
+std::vector<std::vector<std::uint8_t>> VirtualDecks::reconPackets(Role role) const
+{
+    std::lock_guard lock(modelMutex_);
+    return station(role).engine.reconPackets();
+}
+
+bool VirtualDecks::writeTraceTo(const std::string& path) { return trace_.writeTo(path); }
+
+bool VirtualDecks::writeReportTo(const std::string& path)
+{
+    auto writer = std::make_unique<ReportWriter>(path, [this] { return reportLines(); });
+    const bool written = writer->writeNow();
+    std::lock_guard lock(reportMutex_);
+    reportWriter_ = std::move(writer);
+    return written;
+}
+
+// The serving thread ---------------------------------------------------------------------
+
+void VirtualDecks::run()
+{
+    while (!stopping_) {
+        const std::int64_t before = clock_.nowMicros();
+        const std::int64_t wait = std::max<std::int64_t>(nextWakeUp(before) - before, 0);
+        const timespec timeout{static_cast<time_t>(wait / 1'000'000), static_cast<long>(wait % 1'000'000 * 1000)};
+        pollfd fds[3] = {{wakeRead_, POLLIN, 0},
+                         {stations_[0]->port.masterFd(), POLLIN, 0},
+                         {stations_[1]->port.masterFd(), POLLIN, 0}};
+        ::ppoll(fds, 3, &timeout, nullptr);
+        const std::int64_t now = clock_.nowMicros();
+        for (int index = 0; index < 2; ++index) {
+            if (fds[index + 1].revents & POLLIN) {
+                serveInput(*stations_[index], now);
+            }
+        }
+        for (auto& station : stations_) {
+            expireStraggling(*station, now);
+            sendDueReplies(*station, clock_.nowMicros());
+        }
+        advanceModel(clock_.nowMicros());
+    }
+}
+
+void VirtualDecks::serveInput(Station& station, std::int64_t now)
+{
+    std::uint8_t buffer[512];
+    for (std::size_t count; (count = station.port.readAvailable(buffer, sizeof buffer)) > 0;) {
+        std::vector<ProtocolEngine::Exchange> exchanges;
+        {
+            std::lock_guard lock(modelMutex_);
+            exchanges = station.engine.receive(buffer, count, now);
+        }
+        for (auto& exchange : exchanges) {
+            takeExchange(station, std::move(exchange), now);
+        }
+    }
+}
+
+void VirtualDecks::expireStraggling(Station& station, std::int64_t now)
+{
+    std::optional<ProtocolEngine::Exchange> exchange;
+    {
+        std::lock_guard lock(modelMutex_);
+        exchange = station.engine.expire(now);
+    }
+    if (exchange) {
+        takeExchange(station, std::move(*exchange), now);
+    }
+}
+
+void VirtualDecks::takeExchange(Station& station, ProtocolEngine::Exchange exchange, std::int64_t now)
+{
+    record(station.role, true, exchange.received, now);
+    if (!station.muted) {
+        station.replies.push_back({now + options_.replyDelayMs * 1000, std::move(exchange.reply)});
+    }
+}
+
+void VirtualDecks::sendDueReplies(Station& station, std::int64_t now)
+{
+    while (!station.replies.empty() && station.replies.front().due <= now) {
+        station.port.write(station.replies.front().bytes);
+        record(station.role, false, station.replies.front().bytes, clock_.nowMicros());
+        station.replies.pop_front();
+    }
+}
+
+void VirtualDecks::advanceModel(std::int64_t now)
+{
+    std::uint64_t version;
+    {
+        std::lock_guard lock(modelMutex_);
+        pair_.advanceTo(now);
+        version = pair_.recorderTape().version();
+    }
+    if (version == reportedVersion_) {
+        return;
+    }
+    reportedVersion_ = version;
+    std::lock_guard lock(reportMutex_);
+    if (reportWriter_) {
+        reportWriter_->changed();
+    }
+}
+
+std::int64_t VirtualDecks::nextWakeUp(std::int64_t now) const
+{
+    std::int64_t wakeUp = now + idleWakeMicros;
+    std::lock_guard lock(modelMutex_);
+    wakeUp = std::min(wakeUp, pair_.nextEventTime());
+    for (const auto& station : stations_) {
+        if (!station->replies.empty()) {
+            wakeUp = std::min(wakeUp, station->replies.front().due);
+        }
+        if (const auto deadline = station->engine.deadline()) {
+            wakeUp = std::min(wakeUp, *deadline);
+        }
+    }
+    return wakeUp;
+}
+
+void VirtualDecks::record(Role role, bool received, const Bytes& bytes, std::int64_t now)
+{
+    trace_.add(TraceEntry{now - startMicros_, role, received, bytes});
+}
+
+}  // namespace decksim
