@@ -1,11 +1,29 @@
 #include "app/Kestrix.h"
 
+#include "app/CloseOnSignal.h"
+#include "app/MainGUI.h"
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
 #include "app/Utils.h"
+#include "deck/VCR.h"
+#include "ui/EVCR.h"
 
 namespace {
 Utils utilsInstance;
+
+// The main window's closing handler: stop both decks (twice, half a second apart, so a deck
+// that missed the first stop still gets one) and end the process.
+void windowClosing()
+{
+    if (Kestrix::stoponexit) {
+        Kestrix::pvcr->stopvcr();
+        Kestrix::rvcr->stopvcr();
+        Utils::DelayT(500);
+        Kestrix::pvcr->stopvcr();
+        Kestrix::rvcr->stopvcr();
+    }
+    Utils::ExitProcess(0);
+}
 }
 
 void Kestrix::init()
@@ -16,6 +34,22 @@ void Kestrix::init()
     Utils::OutLine(prodtitle);
     Utils::OutLine("Featuring:  RS422 Linear Editing");
     GetProps();
+
+    pvcr = new VCR(comport1, lanc1, false);
+    pvcr->makepreroll(pvcrpreroll);
+    pvcr->setadjust(pvcradjust);
+    rvcr = new VCR(comport2, lanc2, true);
+    rvcr->makepreroll(rvcrpreroll);
+    // The edit adjust times the player only.
+    rvcradjust = 0;
+    rvcr->setadjust(0);
+    Utils::OutLine(" ");
+
+    evcr = new EVCR();
+    gui = new MainGUI();
+    // Closing aborts a running edit first, so the decks are stopped at once.
+    gui->onCloseRequested(windowClosing, ui::Button::Press::AbortsSequence);
+    CloseOnSignal::install(*gui);
 }
 
 void Kestrix::GetProps()

@@ -13,10 +13,17 @@ class VCR;
 class MainGUI : public ui::Frame {
 public:
     static inline const QColor backgroundcol{80, 170, 250};
+    static constexpr int wid = 795;
+    static constexpr int hit = 288;
+    static constexpr int readypause = 1000;
 
+    // For the GUI thread.
     MainGUI();
 
     std::string name = "KESTRIX";
     VCR* pvcr;
     VCR* rvcr;
+
+private:
+    void announceready();
 };

@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 class EVCR;
@@ -23,6 +22,7 @@ public:
     static constexpr int width = 280;
     static constexpr int dy = 24;
     static inline const QColor backgroundcol{40, 150, 230};
+    static inline const QColor markcol{255, 0, 0};
     static inline std::atomic<std::uint8_t> emode{0};
     static inline std::atomic<int> editnum{0};
 
@@ -45,12 +45,20 @@ public:
     void logedit();
     void ShowStatus(const std::string& text);
 
+    // The player's edit adjust in milliseconds: 33 ms per frame plus a third of a
+    // millisecond per frame, truncated toward zero.
+    static int adjustms(int frames);
+    // An edit length of whole seconds and frames in milliseconds (33.3333 ms per frame,
+    // truncated toward zero).
+    static int editlengthms(int seconds, int frames);
+
     int dx = 0;
-    EVCR* svcr;
-    VCR* pvcr;
-    VCR* rvcr;
+    EVCR* svcr = nullptr;
+    VCR* pvcr = nullptr;
+    VCR* rvcr = nullptr;
     std::string logfilename = "edl.txt";
-    std::unique_ptr<Settings> settings;
+    // The settings dialog last opened while it is open; a dialog releases itself when closed.
+    Settings* settings = nullptr;
 
     ui::Label modelabel, golabel, cueplaylabel, cuereclabel, statuslabel;
     ui::TextField statusfield;
@@ -59,4 +67,16 @@ public:
 
 private:
     void listener(const std::string& command);
+    void wire();
+    void place();
+    // The auto edit and preview steps; false when the sequence was aborted.
+    bool runautoedit();
+    bool runpreview();
+    // The in-point checks shared by the auto edit and the preview; false after a message.
+    bool inpointsok();
+    // Waits inside a sequence; false when the sequence was aborted.
+    static bool wait(int ms);
+    bool waitcuedup(VCR* vcr, int waits, int ms);
+    // Rolls both decks in the order their prerolls need and puts the recorder into edit.
+    bool roll();
 };

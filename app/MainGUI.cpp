@@ -1,0 +1,48 @@
+#include "app/MainGUI.h"
+
+#include "app/Kestrix.h"
+#include "app/Utils.h"
+#include "deck/VCR.h"
+#include "ui/EVCR.h"
+#include "ui/EVCRPanel.h"
+#include "ui/Gui.h"
+#include "ui/OperatorThread.h"
+#include "ui/VCRPanel.h"
+
+#include <QTimer>
+
+MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Kestrix::rvcr)
+{
+    setFont(ui::Font::helvetica(Kestrix::fontheight));
+    setBackground(backgroundcol);
+    setForeground(Qt::black);
+    show();
+    EVCRPanel& editpanel = Kestrix::evcr->panel();
+    add(pvcr->panel());
+    add(editpanel);
+    add(rvcr->panel());
+    pvcr->panel().setBounds(0, 5, VCRPanel::width + 10, 280);
+    editpanel.setBounds(VCRPanel::width + 10, 5, EVCRPanel::width + 10, 280);
+    rvcr->panel().setBounds(VCRPanel::width + EVCRPanel::width + 20, 5, VCRPanel::width + 10, 280);
+    setSize(wid, hit);
+    show();
+    rvcr->GetTC();
+    pvcr->GetTC();
+    // Taking the in points may pause (an out point behind the in point), and pauses never run
+    // on the GUI thread: the rest goes to the operator thread, in order, once the event loop
+    // runs, so that start-up has registered the closing handler before "KESTRIX READY".
+    QTimer::singleShot(0, qwidget(), [this] { ui::OperatorThread::instance().post([this] { announceready(); }); });
+}
+
+void MainGUI::announceready()
+{
+    rvcr->setcue();
+    pvcr->setcue();
+    Utils::OutLine("KESTRIX READY");
+    EVCRPanel& editpanel = Kestrix::evcr->panel();
+    editpanel.ShowStatus("KESTRIX READY...");
+    ui::Gui::post([&editpanel] {
+        QTimer::singleShot(readypause, editpanel.qwidget(),
+                           [&editpanel] { editpanel.ShowStatus("Please Select Edit Mode Above"); });
+    });
+}

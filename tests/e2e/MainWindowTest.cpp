@@ -1,0 +1,129 @@
+#include "app/Settings.h"
+#include "tests/e2e/EditRig.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string settingsFile(const EditRig& rig)
+{
+    std::ifstream in(rig.folder / Kestrix::settingsFileName);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Opens the settings dialog as the operator does and returns it once it is shown.
+Settings* openSettings(EditRig& rig)
+{
+    rig.panel().bsettings.click();
+    ui::OperatorThread::instance().waitUntilIdle();
+    Settings* dialog = rig.panel().settings;
+    if (dialog) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->qwidget()->isVisible(); }, 5000));
+    }
+    return dialog;
+}
+
+// Picks an item as the operator does.
+void choose(ui::Choice& choice, int index)
+{
+    static_cast<QComboBox*>(choice.qwidget())->setCurrentIndex(index);
+}
+
+// Closes the dialog as the operator does and waits until it has been applied and released.
+void closeSettings(EditRig& rig, Settings& dialog)
+{
+    dialog.requestClose();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            ui::OperatorThread::instance().waitUntilIdle();
+            return rig.panel().settings == nullptr;
+        },
+        10000));
+}
+
+}
+
+TEST(MainWindow, ThreePanelsSideBySideAndTheReadyTexts)
+{
+    EditRig rig({.window = true});
+    MainGUI& gui = *rig.gui;
+    EXPECT_EQ(gui.title(), "KESTRIX");
+    EXPECT_EQ(gui.size(), QSize(795, 288));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return gui.qwidget()->isVisible(); }, 2000));
+    EXPECT_EQ(rig.player->panel().bounds(), QRect(0, 5, 250, 280));
+    EXPECT_EQ(rig.panel().bounds(), QRect(250, 5, 290, 280));
+    EXPECT_EQ(rig.recorder->panel().bounds(), QRect(540, 5, 250, 280));
+    EXPECT_EQ(rig.panel().qwidget()->parentWidget(), gui.qwidget());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("KESTRIX READY..."); }, 5000));
+    QElapsedTimer pause;
+    pause.start();
+    // The GUI thread kept serving events during the second before the next text.
+    ASSERT_TRUE(rig.waitForStatus("Please Select Edit Mode Above", 5000));
+    EXPECT_GE(pause.elapsed(), 900);
+    // Both in points were taken from the decks' positions.
+    EXPECT_EQ(rig.recorder->panel().cuefield.text(), "00:00:00:00");
+    EXPECT_EQ(rig.player->panel().cuefield.text(), "00:00:00:00");
+}
+
+TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
+{
+    EditRig rig({.preroll = 3, .adjust = 1, .window = true});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("KESTRIX READY..."); }, 5000));
+    ASSERT_TRUE(rig.waitForStatus("Please Select Edit Mode Above", 5000));
+
+    Settings* dialog = openSettings(rig);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->title(), "KESTRIX Settings");
+    EXPECT_EQ(dialog->size(), QSize(280, 120));
+    EXPECT_FALSE(rig.gui->isVisible());
+    EXPECT_EQ(dialog->rvcrpreroll.selectedItem(), "3");
+    EXPECT_EQ(dialog->pvcrpreroll.selectedItem(), "3");
+    EXPECT_EQ(dialog->pvcradjust.selectedItem(), "1");
+    EXPECT_EQ(dialog->pvcradjust.items().front(), "-9");
+    EXPECT_EQ(dialog->pvcradjust.items().size(), 19u);
+    EXPECT_EQ(dialog->rpreroll.text(), " Rec VCR Preroll");
+    EXPECT_EQ(dialog->ppreroll.text(), " Play VCR Preroll");
+    EXPECT_EQ(dialog->padjust.text(), " Edit Adjust");
+
+    // Two decks without LANC: the player takes the recorder's preroll.
+    choose(dialog->pvcrpreroll, 2);
+    choose(dialog->rvcrpreroll, 6);
+    choose(dialog->pvcradjust, 6);
+    const auto presetsBefore = rig.decks.trace().size();
+    closeSettings(rig, *dialog);
+
+    EXPECT_EQ(Kestrix::pvcrpreroll, 6);
+    EXPECT_EQ(Kestrix::rvcrpreroll, 6);
+    EXPECT_EQ(Kestrix::pvcradjust, -3);
+    EXPECT_EQ(rig.player->adjust, -3);
+    EXPECT_EQ(rig.recorder->adjust, 0);
+    const std::string saved = settingsFile(rig);
+    EXPECT_NE(saved.find("PlayVCRPreroll=6\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("RecVCRPreroll=6\n"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("EditAdjust=-3\n"), std::string::npos) << saved;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.gui->qwidget()->isVisible(); }, 2000));
+    // Both decks were sent a six second preroll.
+    const std::vector<std::uint8_t> six{0x44, 0x31, 0x00, 0x06, 0x00, 0x00, 0x7B};
+    int sent = 0;
+    const auto trace = rig.decks.trace();
+    for (std::size_t i = presetsBefore; i < trace.size(); ++i)
+        sent += trace[i].received && trace[i].bytes == six;
+    EXPECT_EQ(sent, 2);
+
+    // Closing a new dialog without touching anything saves the values again.
+    rig.writeSettings();
+    dialog = openSettings(rig);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->pvcradjust.selectedItem(), "-3");
+    closeSettings(rig, *dialog);
+    EXPECT_NE(settingsFile(rig).find("PlayVCRPreroll=6\n"), std::string::npos);
+    EXPECT_NE(settingsFile(rig).find("EditAdjust=-3\n"), std::string::npos);
+}

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A program started with its standard output on a pipe.
+class Child {
+public:
+    Child(const std::vector<std::string>& arguments, const std::filesystem::path& folder)
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            throw std::runtime_error("pipe failed");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], STDOUT_FILENO);
+            close(fds[0]);
+            close(fds[1]);
+            if (chdir(folder.c_str()) != 0)
+                _exit(127);
+            setenv("QT_QPA_PLATFORM", "offscreen", 1);
+            std::vector<char*> argv;
+            for (const std::string& argument : arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+    }
+    ~Child()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(out_);
+    }
+
+    // Reads standard output until it holds the text; false after the deadline.
+    bool waitFor(const std::string& text, std::chrono::milliseconds limit)
+    {
+        const auto deadline = Clock::now() + limit;
+        while (output.find(text) == std::string::npos) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            pollfd readable{out_, POLLIN, 0};
+            if (left <= 0 || poll(&readable, 1, static_cast<int>(left)) <= 0)
+                return false;
+            char buffer[512];
+            const ssize_t n = read(out_, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            output.append(buffer, static_cast<std::size_t>(n));
+        }
+        return true;
+    }
+
+    void signal(int number) { kill(pid_, number); }
+
+    // The exit status, or -1 when it did not exit normally within the limit.
+    int wait(std::chrono::milliseconds limit)
+    {
+        const auto deadline = Clock::now() + limit;
+        int status = 0;
+        while (waitpid(pid_, &status, WNOHANG) == 0) {
+            if (Clock::now() > deadline)
+                return -1;
+            waitFor("\x01", std::chrono::milliseconds(20));
+        }
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string output;
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
+
+class Folder {
+public:
+    Folder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-process-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+    std::filesystem::path path;
+};
+
+std::string lineAfter(const std::string& text, const std::string& head)
+{
+    const auto at = text.find(head);
+    return at == std::string::npos ? "" : text.substr(at + head.size(), text.find('\n', at) - at - head.size());
+}
+
+// Times (microseconds) at which the deck received the block, from the virtual decks' trace.
+std::vector<long long> receivedAt(const std::filesystem::path& trace, const std::string& deck, const std::string& hex)
+{
+    std::vector<long long> times;
+    std::ifstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        long long micros;
+        std::string who, direction;
+        fields >> micros >> who >> direction;
+        std::string bytes;
+        std::getline(fields >> std::ws, bytes);
+        if (who == deck && direction == "rx" && bytes == hex)
+            times.push_back(micros);
+    }
+    return times;
+}
+
+}
+
+TEST(Process, StartUpConsoleInOrderAndClosingStopsBothDecksTwice)
+{
+    Folder folder;
+    Child decks({KESTRIX_DECKSIM_EXE, "--dir", folder.path.string(), "--trace", (folder.path / "trace.txt").string()},
+                folder.path);
+    ASSERT_TRUE(decks.waitFor("ready\n", std::chrono::seconds(20))) << decks.output;
+    const std::string player = lineAfter(decks.output, "player ");
+    const std::string recorder = lineAfter(decks.output, "recorder ");
+
+    Child kestrix({KESTRIX_EXE}, folder.path);
+    ASSERT_TRUE(kestrix.waitFor("KESTRIX READY\n", std::chrono::seconds(30))) << kestrix.output;
+    const std::string& console = kestrix.output;
+    EXPECT_EQ(console.rfind("KESTRIX\nFeaturing:  RS422 Linear Editing\n\nKESTRIX Settings:\n", 0), 0u) << console;
+    const auto summaryEnd = console.find("Log Edits          YES\n\n");
+    const auto playerOpened = console.find("Serial Port " + player + " Opened OK");
+    const auto recorderOpened = console.find("Serial Port " + recorder + " Opened OK");
+    const auto ready = console.find("\n \nKESTRIX READY\n");
+    ASSERT_NE(summaryEnd, std::string::npos) << console;
+    ASSERT_NE(playerOpened, std::string::npos) << console;
+    ASSERT_NE(recorderOpened, std::string::npos) << console;
+    EXPECT_LT(summaryEnd, playerOpened);
+    EXPECT_LT(playerOpened, recorderOpened);
+    EXPECT_LT(recorderOpened, ready);
+    EXPECT_EQ(ready + std::string("\n \nKESTRIX READY\n").size(), console.size()) << console;
+
+    // Closing the window (here by the termination signal) stops both decks twice, 500 ms apart.
+    kestrix.signal(SIGTERM);
+    EXPECT_EQ(kestrix.wait(std::chrono::seconds(20)), 0);
+    decks.signal(SIGTERM);
+    EXPECT_EQ(decks.wait(std::chrono::seconds(20)), 0);
+    for (const char* deck : {"player", "recorder"}) {
+        const auto stops = receivedAt(folder.path / "trace.txt", deck, "20 00 20");
+        ASSERT_EQ(stops.size(), 2u) << deck;
+        EXPECT_GE(stops[1] - stops[0], 495000) << deck;
+        EXPECT_LE(stops[1] - stops[0], 1500000) << deck;
+    }
+}
