@@ -1,0 +1,100 @@
+#include "PointsTestSupport.h"
+
+#include "deck/CueThread.h"
+#include "deck/InvalidTimeCode.h"
+
+#include <chrono>
+
+using Bytes = std::vector<std::uint8_t>;
+using decksim::Role;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+const Bytes cueTo10s{0x24, 0x31, 0x00, 0x10, 0x00, 0x00, 0x65};
+}
+
+class Cueing : public DeckOnVirtualDeck {
+protected:
+    void SetUp() override
+    {
+        DeckOnVirtualDeck::SetUp();
+        vcr->GetTC();
+        panel().cuefield.setText("00:00:10:00");
+        panel().endfield.setText("00:00:20:00");
+        decks->clearTrace();
+    }
+};
+
+TEST_F(Cueing, CuePlayParksAtTheInPointThenPlays)
+{
+    panel().bcueplay.click();
+    ASSERT_TRUE(waitFor([&] { return receivedAt(cueTo10s).has_value(); }));
+    EXPECT_TRUE(waitFor([&] { return !panel().cuefield.isEditable(); }, 1000));
+    EXPECT_FALSE(panel().endfield.isEditable());
+    EXPECT_FALSE(panel().bcueplay.isEnabled());
+    EXPECT_FALSE(panel().breview.isEnabled());
+
+    ASSERT_TRUE(waitFor([&] { return panel().statusfield.text() == "CUED!!"; }, 10000));
+    EXPECT_EQ(decks->positionFrames(Role::Player), 300) << "parked exactly at the in point";
+    auto still = receivedAt(VCR::bspause);
+    ASSERT_TRUE(still.has_value());
+    EXPECT_FALSE(panel().cuefield.isEditable()) << "the points stay locked until play";
+
+    ASSERT_TRUE(waitFor([&] { return receivedAt(VCR::bsplay).has_value(); }, 5000));
+    std::int64_t playAfterStill = *receivedAt(VCR::bsplay) - *still;
+    EXPECT_GT(playAfterStill, 2'100'000) << "200 ms to CUED!!, then 2 s";
+    EXPECT_LT(playAfterStill, 3'000'000);
+    EXPECT_TRUE(panel().cuefield.isEditable());
+    EXPECT_TRUE(panel().bcueplay.isEnabled());
+    EXPECT_TRUE(waitFor([&] { return !vcr->getcueplay(); }, 1000));
+    EXPECT_TRUE(waitFor([&] { return decks->positionFrames(Role::Player) > 300; }, 2000)) << "rolling";
+}
+
+TEST_F(Cueing, CueWithoutPlaySendsNoPlay)
+{
+    vcr->cuein();
+    ASSERT_TRUE(waitFor([&] { return vcr->cuethread && vcr->cuethread->finished(); }, 10000));
+    EXPECT_EQ(decks->positionFrames(Role::Player), 300);
+    EXPECT_FALSE(receivedAt(VCR::bsplay).has_value());
+    EXPECT_FALSE(vcr->getcueplay());
+
+    vcr->cueout();
+    ASSERT_TRUE(waitFor([&] { return vcr->cuethread->finished(); }, 10000));
+    EXPECT_EQ(decks->positionFrames(Role::Player), 600);
+}
+
+TEST_F(Cueing, ATransportCommandWhileCueingCancelsThePlay)
+{
+    vcr->cueplay(0);
+    ASSERT_TRUE(waitFor([&] { return panel().statusfield.text() == "CUED!!"; }, 10000));
+    panel().bpause.click();
+    ASSERT_TRUE(waitFor([&] { return vcr->cuethread->finished(); }, 5000));
+    EXPECT_FALSE(receivedAt(VCR::bsplay).has_value());
+    EXPECT_TRUE(receivedAt(VCR::bsstop).has_value());
+}
+
+TEST_F(Cueing, ACueClearsAStaleCuedUpFlagBeforeItsThreadRuns)
+{
+    vcr->setcuedup(true);
+    vcr->cue(0);
+    EXPECT_FALSE(vcr->cuedup) << "a waiting caller must not take the old flag for this cue";
+    ASSERT_TRUE(waitFor([&] { return vcr->cuethread->finished(); }, 10000));
+    EXPECT_TRUE(vcr->cuedup);
+}
+
+TEST_F(Cueing, AnInvalidPointStartsNoCue)
+{
+    panel().cuefield.setText("00:00:1");
+    EXPECT_THROW(vcr->cue(0), InvalidTimeCode);
+    EXPECT_EQ(vcr->cuethread, nullptr);
+}
+
+TEST_F(Cueing, ADeckThatNeverReportsCueUpIsTakenAsCuedAfterFiftySeconds)
+{
+    decks->setNoCue(Role::Player, true);
+    auto start = Clock::now();
+    vcr->cueplay(0);
+    ASSERT_TRUE(waitFor([&] { return panel().statusfield.text() == "CUED!!"; }, 70000));
+    EXPECT_GE(Clock::now() - start, std::chrono::seconds(50));
+    EXPECT_TRUE(waitFor([&] { return receivedAt(VCR::bsplay).has_value(); }, 5000));
+}

@@ -1,0 +1,190 @@
+#include "PointsTestSupport.h"
+
+#include "deck/InvalidTimeCode.h"
+
+using Bytes = std::vector<std::uint8_t>;
+using decksim::Role;
+
+class EditPoints : public DeckOnVirtualDeck {};
+
+TEST_F(EditPoints, FrameCountsOfTimeCodes)
+{
+    EXPECT_EQ(vcr->calcframes("01:00:00:00"), 108000);
+    EXPECT_EQ(vcr->calcframes("00:00:01:00"), 30);
+    EXPECT_EQ(vcr->calcframes("00:00:00:29"), 29);
+    EXPECT_EQ(vcr->calcframes("00:99:00:00"), 178200) << "no range check";
+    EXPECT_EQ(vcr->calcframes("12.34.56.07"), 12 * 108000 + 34 * 1800 + 56 * 30 + 7) << "separators are not read";
+}
+
+TEST_F(EditPoints, TextsThatAreNotTimeCodesAreRefused)
+{
+    for (const char* text : {"", "00:00:10", "00:00:1O:00", "0a:00:00:00", "00:00:10:000", "-0:00:10:00"})
+        EXPECT_THROW(vcr->calcframes(text), InvalidTimeCode) << '"' << text << '"';
+}
+
+TEST_F(EditPoints, DurationOfThePoints)
+{
+    panel().cuefield.setText("00:00:10:00");
+    panel().endfield.setText("00:00:12:15");
+    vcr->CalcDuration();
+    EXPECT_EQ(vcr->duration, 75);
+    EXPECT_EQ(vcr->durationsec, 2);
+    EXPECT_EQ(vcr->durationfr, 15);
+
+    panel().endfield.setText("00:00:09:20");
+    vcr->CalcDuration();
+    EXPECT_EQ(vcr->duration, -10);
+    EXPECT_EQ(vcr->durationsec, 0);
+    EXPECT_EQ(vcr->durationfr, -10);
+}
+
+TEST_F(EditPoints, CueInAndOutPacketsCarryTheSameTimeCode)
+{
+    vcr->MakeCueString("01:02:03:04");
+    EXPECT_EQ(vcr->packetCopy(vcr->bscue), (Bytes{0x24, 0x31, 0x04, 0x03, 0x02, 0x01, 0x5F}));
+    EXPECT_EQ(vcr->packetCopy(vcr->bsindata), (Bytes{0x44, 0x14, 0x04, 0x03, 0x02, 0x01, 0x62}));
+    EXPECT_EQ(vcr->packetCopy(vcr->bsoutdata), (Bytes{0x44, 0x15, 0x04, 0x03, 0x02, 0x01, 0x63}));
+    EXPECT_EQ(vcr->CueString, "01:02:03:04");
+
+    vcr->MakeCueString("23:59:59:29");
+    EXPECT_EQ(vcr->packetCopy(vcr->bscue), (Bytes{0x24, 0x31, 0x29, 0x59, 0x59, 0x23, 0x53}));
+}
+
+TEST_F(EditPoints, ALancDeckCuesToEvenFrames)
+{
+    vcr->lanc = true;
+    vcr->MakeCueString("01:02:03:05");
+    EXPECT_EQ(vcr->packetCopy(vcr->bscue)[2], 0x04);
+    vcr->MakeCueString("01:02:03:19");
+    EXPECT_EQ(vcr->packetCopy(vcr->bscue)[2], 0x18);
+}
+
+TEST_F(EditPoints, OutPointMadeFromADuration)
+{
+    panel().cuefield.setText("00:00:10:00");
+    panel().endfield.setText("00:00:00:00");
+    vcr->makeout(0);
+    EXPECT_EQ(panel().endfield.text(), "00:00:00:00") << "a length of 0 changes nothing";
+    vcr->makeout(75);
+    EXPECT_EQ(panel().endfield.text(), "00:00:12:15");
+    EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK");
+
+    // Past 39:59:59:29 the hours tens digit wraps, as on the time code display.
+    panel().cuefield.setText("39:59:59:29");
+    vcr->makeout(1);
+    EXPECT_EQ(panel().endfield.text(), "00:00:00:00");
+}
+
+TEST_F(EditPoints, TypedPointsAreSentAndAccepted)
+{
+    typeInPoint("00:01:00:00");
+    typeOutPoint("00:01:10:00");
+    ui::OperatorThread::instance().waitUntilIdle();
+
+    EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK");
+    EXPECT_EQ(decks->inPoint(Role::Player), 1800);
+    EXPECT_EQ(decks->outPoint(Role::Player), 2100);
+    EXPECT_TRUE(vcr->inok);
+    EXPECT_TRUE(vcr->outok);
+    EXPECT_EQ(panel().endfield.background(), VCRPanel::backgroundcol);
+    QRect in = panel().cuefield.bounds();
+    QRect out = panel().endfield.bounds();
+    EXPECT_EQ(panel().markAt(in.x() + 1, in.y() - 1), QColor(Qt::red));
+    EXPECT_EQ(panel().markAt(out.x() + 1, out.y() - 1), QColor(Qt::red));
+}
+
+TEST_F(EditPoints, AnOutPointNotAfterTheInPointIsRefused)
+{
+    for (const char* out : {"00:00:59:20", "00:01:00:00"}) {
+        typeInPoint("00:01:00:00");
+        typeOutPoint(out);
+        ui::OperatorThread::instance().waitUntilIdle();
+
+        EXPECT_EQ(panel().statusfield.text(), "OUTPOINT NOT VALID") << out;
+        EXPECT_EQ(panel().endfield.text(), out) << "the typed text stays";
+        EXPECT_EQ(panel().endfield.background(), QColor(Qt::gray));
+        EXPECT_FALSE(vcr->outok);
+        EXPECT_TRUE(waitFor([&] { return decks->outPoint(Role::Player) == 0; })) << "the deck's out point goes to zero";
+        EXPECT_EQ(vcr->packetCopy(vcr->bscue), (Bytes{0x24, 0x31, 0, 0, 0, 0, 0x55}));
+        QRect outField = panel().endfield.bounds();
+        EXPECT_NE(panel().markAt(outField.x() + 1, outField.y() - 1), QColor(Qt::red));
+    }
+}
+
+TEST_F(EditPoints, AnInvalidTypedPointStopsTheActionAndSaysSo)
+{
+    typeInPoint("00:01:00:00");
+    typeOutPoint("00:01:10:00");
+    ui::OperatorThread::instance().waitUntilIdle();
+
+    for (const char* text : {"00:01:0", "00:0A:00:00", ""}) {
+        decks->clearTrace();
+        typeInPoint(text);
+        ui::OperatorThread::instance().waitUntilIdle();
+        EXPECT_EQ(panel().statusfield.text(), InvalidTimeCode::statusText) << '"' << text << '"';
+        EXPECT_TRUE(commands().empty()) << "nothing is sent for \"" << text << '"';
+    }
+
+    // An invalid out point stops the action after the in point was sent.
+    typeInPoint("00:01:00:00");
+    ui::OperatorThread::instance().waitUntilIdle();
+    decks->clearTrace();
+    typeOutPoint("00:01:1x:00");
+    ui::OperatorThread::instance().waitUntilIdle();
+    EXPECT_EQ(panel().statusfield.text(), InvalidTimeCode::statusText);
+    EXPECT_EQ(commands(), (std::vector<Bytes>{{0x44, 0x14, 0x00, 0x00, 0x01, 0x00, 0x59}}));
+}
+
+TEST_F(EditPoints, SetInAndSetOutTakeTheDecksTimeCode)
+{
+    vcr->GetTC();
+    vcr->play();
+    ASSERT_TRUE(waitFor([&] { return vcr->timecode() >= "00:00:01:00"; }));
+    vcr->stopvcr();
+    ASSERT_TRUE(waitFor([&] {
+        int now = decks->positionFrames(Role::Player);
+        return vcr->timecode() == panel().tcfield.text() && vcr->calcframes(vcr->timecode()) == now;
+    }));
+    std::string there = vcr->timecode();
+
+    panel().bsetcue.click();
+    ui::OperatorThread::instance().waitUntilIdle();
+    EXPECT_EQ(panel().cuefield.text(), there);
+    EXPECT_EQ(decks->inPoint(Role::Player), vcr->calcframes(there));
+    EXPECT_FALSE(vcr->outok) << "the out point 00:00:00:00 lies before it";
+
+    panel().bsetreview.click();
+    ui::OperatorThread::instance().waitUntilIdle();
+    EXPECT_EQ(panel().endfield.text(), there);
+    EXPECT_FALSE(vcr->outok) << "equal points are refused";
+    EXPECT_EQ(panel().endfield.background(), QColor(Qt::gray));
+}
+
+TEST_F(EditPoints, PrerollTimeIsSentAsBcd)
+{
+    struct Case {
+        int seconds;
+        Bytes packet;
+    };
+    for (const Case& c : {Case{5, {0x44, 0x31, 0x00, 0x05, 0x00, 0x00, 0x7A}},
+                          Case{7, {0x44, 0x31, 0x00, 0x07, 0x00, 0x00, 0x7C}},
+                          Case{10, {0x44, 0x31, 0x00, 0x10, 0x00, 0x00, 0x85}},
+                          Case{12, {0x44, 0x31, 0x00, 0x12, 0x00, 0x00, 0x87}},
+                          Case{75, {0x44, 0x31, 0x00, 0x15, 0x01, 0x00, 0x8B}}}) {
+        decks->clearTrace();
+        vcr->makepreroll(c.seconds);
+        EXPECT_EQ(commands(), std::vector<Bytes>{c.packet}) << c.seconds << " s";
+        EXPECT_EQ(decks->prerollFrames(Role::Player), c.seconds * 30);
+    }
+}
+
+TEST_F(EditPoints, PreviewReviewAndPrerollCommands)
+{
+    decks->clearTrace();
+    vcr->review();
+    vcr->preview();
+    vcr->dopreroll();
+    vcr->setpreroll();
+    EXPECT_EQ(commands(), (std::vector<Bytes>{{0x20, 0x41, 0x61}, {0x20, 0x40, 0x60}, {0x20, 0x30, 0x50},
+                                              {0x44, 0x31, 0x00, 0x05, 0x00, 0x00, 0x7A}}));
+}
