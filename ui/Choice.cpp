@@ -7,7 +7,9 @@ namespace ui {
 Choice::Choice() : Widget(create<QComboBox>())
 {
     Gui::call([this] {
-        QObject::connect(static_cast<QComboBox*>(qwidget()), &QComboBox::currentIndexChanged,
+        // Only the operator's choices: the program's own selections are recorded when made,
+        // and a late echo of an earlier one must not overwrite a newer selection.
+        QObject::connect(static_cast<QComboBox*>(qwidget()), &QComboBox::activated,
                          [this](int index) { selected(index); });
     });
 }

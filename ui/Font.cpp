@@ -12,7 +12,11 @@ Font Font::helvetica(int pointSize, bool bold)
 
 QFont Font::toQFont() const
 {
-    QFont font(family, pointSize, bold ? QFont::Bold : QFont::Normal);
+    QFont font(family);
+    // The panels' sizes were laid out for fonts of this many pixels (a size in points at 72
+    // dots per inch); points on a 96-dpi screen would not fit the buttons.
+    font.setPixelSize(pointSize);
+    font.setBold(bold);
     // Helvetica is rarely installed on Linux; let the font system pick the nearest sans face.
     font.setStyleHint(QFont::Helvetica);
     return font;
