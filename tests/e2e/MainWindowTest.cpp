@@ -33,7 +33,9 @@ Settings* openSettings(EditRig& rig)
 // Picks an item as the operator does.
 void choose(ui::Choice& choice, int index)
 {
-    static_cast<QComboBox*>(choice.qwidget())->setCurrentIndex(index);
+    auto* combo = static_cast<QComboBox*>(choice.qwidget());
+    combo->setCurrentIndex(index);
+    emit combo->activated(index);
 }
 
 // Closes the dialog as the operator does and waits until it has been applied and released.
