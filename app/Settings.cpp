@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "app/Kestrix.h"
+#include "app/SettingsFile.h"
 #include "app/MainGUI.h"
 #include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
@@ -69,12 +70,7 @@ void Settings::applyvalues()
     Kestrix::pvcradjust = std::stoi(pvcradjust.selectedItem());
     Kestrix::rvcrpreroll = rvcrpreroll.selectedIndex();
     Kestrix::pvcrpreroll = pvcrpreroll.selectedIndex();
-    if (Kestrix::lanc1)
-        Kestrix::pvcrpreroll = 0;
-    if (Kestrix::lanc2)
-        Kestrix::rvcrpreroll = 0;
-    if (!Kestrix::lanc1 && !Kestrix::lanc2)
-        Kestrix::pvcrpreroll = Kestrix::rvcrpreroll;
+    SettingsFile::applyPrerollRules();
     Kestrix::pvcr->setadjust(Kestrix::pvcradjust);
     Kestrix::rvcr->makepreroll(Kestrix::rvcrpreroll);
     Kestrix::pvcr->makepreroll(Kestrix::pvcrpreroll);

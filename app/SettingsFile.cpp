@@ -140,18 +140,6 @@ NumberTexts readNumberSettings(const SettingsReader& reader)
     return {reader.text("PlayVCRPreroll"), reader.text("RecVCRPreroll"), reader.text("EditAdjust")};
 }
 
-// A LANC deck cannot preroll. Otherwise the player always uses the recorder's preroll, so
-// both decks roll up for the same time before an edit.
-void applyPrerollRules()
-{
-    if (Kestrix::lanc1)
-        Kestrix::pvcrpreroll = 0;
-    if (Kestrix::lanc2)
-        Kestrix::rvcrpreroll = 0;
-    if (!Kestrix::lanc1 && !Kestrix::lanc2)
-        Kestrix::pvcrpreroll = Kestrix::rvcrpreroll;
-}
-
 void printReconSummary(const DeckFields& deck)
 {
     Utils::OutLine("Compression        " + std::to_string(deck.compression));
@@ -276,4 +264,14 @@ std::vector<std::string> SettingsFile::savedLines()
     lines.push_back(setting("StopOnExit", Kestrix::stopexit));
     lines.push_back(setting("LogEdits", Kestrix::dolog));
     return lines;
+}
+
+void SettingsFile::applyPrerollRules()
+{
+    if (Kestrix::lanc1)
+        Kestrix::pvcrpreroll = 0;
+    if (Kestrix::lanc2)
+        Kestrix::rvcrpreroll = 0;
+    if (!Kestrix::lanc1 && !Kestrix::lanc2)
+        Kestrix::pvcrpreroll = Kestrix::rvcrpreroll;
 }

@@ -23,6 +23,10 @@ public:
     // The file's new lines, from the current settings fields, without line ends.
     static std::vector<std::string> savedLines();
 
+    // A LANC deck cannot preroll. Otherwise the player always uses the recorder's preroll,
+    // so both decks roll up for the same time before an edit.
+    static void applyPrerollRules();
+
 private:
     std::string path_;
 };

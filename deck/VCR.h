@@ -171,6 +171,8 @@ private:
     // Puts value into byte 2 of a one-byte-data packet of this deck with its checksum and
     // returns the packet to send.
     Packet withDataByte(Packet& packet, int value);
+    // Cues to the in point (0) or the out point (1), and plays there when asked.
+    void cueTo(int which, bool thenPlay);
 
     std::atomic<bool> cueplay_{false};
     // Guards TC, TCString, StatusString and the packets, which the polling thread, cue

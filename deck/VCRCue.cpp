@@ -19,20 +19,20 @@ std::uint8_t bcdOf(int value)
 
 void VCR::cue(int which)
 {
-    setfield(localgui->cuefield.text(), localgui->cuefield);
-    setfield(localgui->endfield.text(), localgui->endfield);
-    std::string target = which == 0 ? localgui->cuefield.text() : localgui->endfield.text();
-    cueplay_ = false;
-    MakeCueString(target);
-    CueUp();
+    cueTo(which, false);
 }
 
 void VCR::cueplay(int which)
 {
+    cueTo(which, true);
+}
+
+void VCR::cueTo(int which, bool thenPlay)
+{
     setfield(localgui->cuefield.text(), localgui->cuefield);
     setfield(localgui->endfield.text(), localgui->endfield);
     std::string target = which == 0 ? localgui->cuefield.text() : localgui->endfield.text();
-    cueplay_ = true;
+    cueplay_ = thenPlay;
     MakeCueString(target);
     CueUp();
 }

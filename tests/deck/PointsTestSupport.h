@@ -1,11 +1,11 @@
 #pragma once
 
+#include "DeckTestSupport.h"
 #include "deck/VCR.h"
 #include "tools/decksim/VirtualDecks.h"
 #include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -32,22 +32,11 @@ protected:
 
     VCRPanel& panel() { return vcr->panel(); }
 
-    // The blocks the player deck received since the trace was last cleared.
-    std::vector<Bytes> received() const
-    {
-        std::vector<Bytes> blocks;
-        for (const auto& entry : decks->trace()) {
-            if (entry.deck == decksim::Role::Player && entry.received)
-                blocks.push_back(entry.bytes);
-        }
-        return blocks;
-    }
-
     // Received blocks other than the polling thread's time code and status requests.
     std::vector<Bytes> commands() const
     {
         std::vector<Bytes> blocks;
-        for (const Bytes& block : received()) {
+        for (const Bytes& block : decktest::blocks(*decks, decksim::Role::Player)) {
             if (block != VCR::bsgettc && block != VCR::bsgetstatus)
                 blocks.push_back(block);
         }
@@ -64,9 +53,9 @@ protected:
         return std::nullopt;
     }
 
-    bool waitFor(const std::function<bool()>& condition, int ms = 5000)
+    static bool waitFor(const std::function<bool()>& condition, int ms = 5000)
     {
-        return QTest::qWaitFor(condition, ms);
+        return decktest::waitFor(condition, ms);
     }
 
     void typeInPoint(const std::string& text) { panel().cuefield.type(text, true); }
