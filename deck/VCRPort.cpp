@@ -42,13 +42,12 @@ VCRPort::VCRPort(const std::string& portName, VCR* owner, bool lanc) : LANC(lanc
         serCfg->setTxLen(txBuf);
         serCfg->setRxLen(rxBuf);
         serialPort = std::make_unique<serial::SerialPortLocal>(serCfg);
-    } catch (const std::exception& failure) {
-        // A refused configuration value ends here too: the port is just as unusable.
-        serialPort.reset();
-        openFailure = openFailureCode(failure.what());
-        Utils::OutLine(" ");
-        Utils::OutLine("Serial Port " + portName + " not available");
-        bad = true;
+    } catch (const serial::IOError& failure) {
+        notAvailable(portName, failure.code());
+        return;
+    } catch (const serial::InvalidArgument&) {
+        // A refused configuration value: the port is just as unusable.
+        notAvailable(portName, 0);
         return;
     }
     if (LANC)
@@ -86,23 +85,13 @@ void VCRPort::makeStreams()
             [this] { SerialInStream = std::make_unique<serial::SerInputStream>(*serialPort); });
 }
 
-int VCRPort::openFailureCode(const std::string& message)
+void VCRPort::notAvailable(const std::string& portName, int failure)
 {
-    static const std::string prefix = "SerOpenPort failed: ";
-    if (message.rfind(prefix, 0) != 0)
-        return 0;
-    const std::string reason = message.substr(prefix.size());
-    if (reason == "Port is already open")
-        return serial::SerialBackend::AlreadyOpen;
-    if (reason == "Port is in use")
-        return serial::SerialBackend::InUse;
-    if (reason == "Port not valid")
-        return serial::SerialBackend::NotValid;
-    try {
-        return std::stoi(reason);
-    } catch (const std::exception&) {
-        return 0;
-    }
+    serialPort.reset();
+    openFailure = failure;
+    Utils::OutLine(" ");
+    Utils::OutLine("Serial Port " + portName + " not available");
+    bad = true;
 }
 
 Reply VCRPort::SendSerial(const std::vector<std::uint8_t>& request)

@@ -41,10 +41,9 @@ public:
     // Why opening failed, for the operator's hint (a backend result code; 0 when it did not).
     int openFailure = 0;
 
-    // The backend result code carried by a failed open's message, 0 for any other message.
-    static int openFailureCode(const std::string& message);
-
 private:
+    // The port did not open or could not be configured: say so and mark the link bad.
+    void notAvailable(const std::string& portName, int failure);
     void setUpLancLines();
     void setUpRs422Lines();
     void makeStreams();

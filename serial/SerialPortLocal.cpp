@@ -144,7 +144,7 @@ void SerialPortLocal::open()
     }
     const int result = backend->SerOpenPort(*config);
     if (result != 0) {
-        throw IOError(openFailureText(result));
+        throw IOError(openFailureText(result), result);
     }
     opened = true;
     port = config->getPort() - 1;

@@ -120,16 +120,6 @@ TEST(VCRPort, PortThatCannotBeOpenedIsBadWithTwoLinesAndKeepsTheReason)
     }
 }
 
-TEST(VCRPort, OpenFailureCodeIsReadFromTheOpenMessageOnly)
-{
-    EXPECT_EQ(VCRPort::openFailureCode("SerOpenPort failed: Port is already open"), 1000);
-    EXPECT_EQ(VCRPort::openFailureCode("SerOpenPort failed: Port is in use"), 1002);
-    EXPECT_EQ(VCRPort::openFailureCode("SerOpenPort failed: Port not valid"), 1003);
-    EXPECT_EQ(VCRPort::openFailureCode("SerOpenPort failed: 1004"), 1004);
-    EXPECT_EQ(VCRPort::openFailureCode("Configure failed: 1005"), 0);
-    EXPECT_EQ(VCRPort::openFailureCode("SerOpenPort failed: garbled"), 0);
-}
-
 TEST(VCRPort, FailedWriteReturnsZerosAtOnceWithoutReading)
 {
     FakeBackend fake;
