@@ -76,7 +76,7 @@ TEST(KestrixProcessTest, MissingSettingsFileEndsWithStatus1AfterAPause)
     EXPECT_GE(outcome.elapsed, std::chrono::milliseconds(4900));
 }
 
-TEST(KestrixProcessTest, TitleLinesThenSummary)
+TEST(KestrixProcessTest, TitleLinesSummaryThenAPlayerPortThatDoesNotExistEndsTheProgram)
 {
     TempDir dir;
     writeFile(dir.file("KESTRIX_Settings.txt"), validSettings);
@@ -91,9 +91,12 @@ TEST(KestrixProcessTest, TitleLinesThenSummary)
                            "Rec VCR Preroll    4 sec\n\n"
                            "Edit Adjust        1 frames\n"
                            "Stop on Exit       YES\n"
-                           "Log Edits          YES\n\n";
-    EXPECT_EQ(outcome.console.substr(0, expected.size()), expected);
+                           "Log Edits          YES\n\n"
+                           " \nSerial Port /dev/kestrix-none-1 not available\n"
+                           "Serial port /dev/kestrix-none-1 for cam not available.\n";
+    EXPECT_EQ(outcome.console, expected);
     EXPECT_EQ(outcome.exitStatus, 0);
+    EXPECT_GE(outcome.elapsed, std::chrono::milliseconds(4900));
 }
 
 TEST(KestrixProcessTest, MissingSettingEndsWithStatus1AndOneLine)
