@@ -338,6 +338,10 @@ bool EVCRPanel::roll()
             return false;
         rvcr->CommandB0(VCR::bsplay);
     }
+    // An abort that came during the last play exchange must still keep the recorder out of
+    // record.
+    if (ui::OperatorThread::instance().aborted())
+        return false;
     rvcr->CommandB0(VCR::bsediton);
     return true;
 }
