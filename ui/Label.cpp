@@ -12,6 +12,8 @@ void Label::setText(const std::string& text)
 {
     {
         std::lock_guard lock(mutex_);
+        if (text == text_)
+            return;
         text_ = text;
     }
     apply([text](QWidget* w) { static_cast<QLabel*>(w)->setText(QString::fromStdString(text)); });

@@ -19,7 +19,11 @@ TextField::TextField(const std::string& text, int columns)
 void TextField::setText(const std::string& text)
 {
     {
+        // The time code displays are set many times a second while the tape stands still;
+        // the same text again changes nothing on the screen.
         std::lock_guard lock(mutex_);
+        if (text == text_)
+            return;
         text_ = text;
     }
     apply([text](QWidget* w) { static_cast<QLineEdit*>(w)->setText(QString::fromStdString(text)); });
