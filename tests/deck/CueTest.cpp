@@ -52,8 +52,11 @@ TEST_F(Cueing, CuePlayParksAtTheInPointThenPlays)
 
 TEST_F(Cueing, CueWithoutPlaySendsNoPlay)
 {
-    vcr->cuein();
-    ASSERT_TRUE(waitFor([&] { return vcr->cuethread && vcr->cuethread->finished(); }, 10000));
+    std::string console = decktest::consoleOf([&] {
+        vcr->cuein();
+        ASSERT_TRUE(waitFor([&] { return vcr->cuethread && vcr->cuethread->finished(); }, 10000));
+    });
+    EXPECT_NE(console.find("Cue/Review/Play Finished!\n"), std::string::npos);
     EXPECT_EQ(decks->positionFrames(Role::Player), 300);
     EXPECT_FALSE(receivedAt(VCR::bsplay).has_value());
     EXPECT_FALSE(vcr->getcueplay());

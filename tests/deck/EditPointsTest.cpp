@@ -188,3 +188,9 @@ TEST_F(EditPoints, PreviewReviewAndPrerollCommands)
     EXPECT_EQ(commands(), (std::vector<Bytes>{{0x20, 0x41, 0x61}, {0x20, 0x40, 0x60}, {0x20, 0x30, 0x50},
                                               {0x44, 0x31, 0x00, 0x05, 0x00, 0x00, 0x7A}}));
 }
+
+TEST_F(EditPoints, OutPointErrorText)
+{
+    panel().showoutpointerror();
+    EXPECT_EQ(panel().statusfield.text(), "OUTPOINT ERROR");
+}

@@ -98,6 +98,33 @@ TEST(VCRPort, EachFailedSetUpStepPrintsItsLineAndSetUpGoesOn)
     }
 }
 
+TEST(VCRPort, StreamsThatCannotBeMadeAreReportedAndTheLinkGoesOn)
+{
+    {
+        // The output stream asks for the transmit time-out, which this port refuses.
+        FakeBackend fake;
+        fake->setResult("SerSetTimeoutTx", -1);
+        std::unique_ptr<VCRPort> link;
+        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", nullptr, false); });
+        EXPECT_EQ(console, "Unable to make OutputStream\n");
+        EXPECT_FALSE(link->bad);
+        EXPECT_FALSE(link->hasOutStream());
+    }
+    {
+        // Opening sets the receive time-out once; the input stream's second setting fails.
+        FakeBackend fake;
+        fake->queueResult("SerSetTimeoutRx", 0);
+        fake->setResult("SerSetTimeoutRx", -1);
+        std::unique_ptr<VCRPort> link;
+        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", nullptr, false); });
+        EXPECT_EQ(console, "Unable to make InputStream\n");
+        EXPECT_TRUE(link->hasOutStream());
+        fake->receive({0x10, 0x01, 0x11});
+        Reply reply = link->SendSerial({0x20, 0x01, 0x21});
+        EXPECT_EQ(reply.count, 0) << "without an input stream every reply reads empty";
+    }
+}
+
 TEST(VCRPort, PortThatCannotBeOpenedIsBadWithTwoLinesAndKeepsTheReason)
 {
     struct Case {

@@ -159,3 +159,21 @@ TEST(AutoEditLong, EditGoesOnWhenOnlyTheRecorderCues)
     ASSERT_EQ(rig.segments().size(), 1u);
     EXPECT_EQ(rig.segments()[0].channels, "V");
 }
+
+TEST(AutoEditLong, PrerollFailsWhenNeitherDeckCuesAfterThePreroll)
+{
+    EditRig rig({.preroll = 1});
+    rig.setPoints(*rig.player, "00:00:02:00", "00:00:04:00");
+    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:12:00");
+    rig.chooseMode(0x50);
+
+    rig.panel().bautostart.click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, preroll).has_value(); }, 30000));
+    rig.decks.setNoCue(Role::Player, true);
+    rig.decks.setNoCue(Role::Recorder, true);
+    // 6 s after the preroll, then up to 10 waits of 1 s for each deck.
+    ASSERT_TRUE(rig.waitForStatus("PREROLL FAILED - NO EDIT", 60000)) << rig.panel().statusfield.text();
+    EXPECT_EQ(rig.countReceived(Role::Player, VCR::bsplay), 0);
+    EXPECT_EQ(rig.countReceived(Role::Recorder, editOn), 0);
+    EXPECT_EQ(rig.edl(), "");
+}

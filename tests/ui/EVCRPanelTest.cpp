@@ -229,6 +229,18 @@ TEST_F(EVCRPanelTest, StopButtonsAndGoToButtonsDriveTheRightDecks)
     EXPECT_FALSE(rig->received(Role::Recorder, {0x24, 0x31, 0x00, 0x03, 0x00, 0x00, 0x58}, since));
 }
 
+TEST_F(EVCRPanelTest, NoLogIsWrittenOrCreatedWithoutAnEditLog)
+{
+    std::filesystem::remove(rig->folder / "edl.txt");
+    const int before = EVCRPanel::editnum;
+    ui::OperatorThread::instance().post([] { rig->panel().logedit(); });
+    EXPECT_TRUE(QTest::qWaitFor([] { return rig->panel().statusfield.text() == "No edit log can be saved!"; }, 2000));
+    ui::OperatorThread::instance().waitUntilIdle();
+    EXPECT_EQ(EVCRPanel::editnum, before);
+    EXPECT_FALSE(std::filesystem::exists(rig->folder / "edl.txt"));
+    std::ofstream(rig->folder / "edl.txt").flush();
+}
+
 TEST(EVCRPanelTiming, AdjustAndEditLengthInMilliseconds)
 {
     const std::pair<int, int> adjusts[] = {{0, 0}, {3, 99}, {-4, -133}, {1, 33}, {-1, -33}, {9, 299}, {-9, -299}};
