@@ -30,6 +30,37 @@ TEST(CommandLine, EveryOptionReachesItsSetting)
     EXPECT_TRUE(c.noCuePlayer);
     EXPECT_FALSE(c.noCueRecorder);
     EXPECT_TRUE(CommandLine::parse({"--help"}).help);
+    EXPECT_EQ(c.decks.timeBase, TimeBase::fps30);
+    EXPECT_FALSE(c.decks.echo);
+    EXPECT_FALSE(c.decks.noVarispeed);
+}
+
+TEST(CommandLine, LineFaultsAndDeckOptionsReachTheirSettings)
+{
+    const CommandLine c = CommandLine::parse({"--adapter-latency-ms", "16", "--nak-every=7", "--garble-every", "5", "--echo",
+                                              "--player-lock-frames", "3", "--recorder-lock-frames=9", "--lock-frames", "4",
+                                              "--no-varispeed"});
+    EXPECT_EQ(c.decks.adapterLatencyMs, 16);
+    EXPECT_EQ(c.decks.nakEvery, 7);
+    EXPECT_EQ(c.decks.garbleEvery, 5);
+    EXPECT_TRUE(c.decks.echo);
+    EXPECT_EQ(c.decks.playerLockFrames, 3);
+    EXPECT_EQ(c.decks.recorderLockFrames, 9);
+    EXPECT_EQ(c.decks.lockFrames, 4);
+    EXPECT_TRUE(c.decks.noVarispeed);
+    EXPECT_FALSE(CommandLine::parse({"--lock-frames", "4"}).decks.playerLockFrames.has_value());
+}
+
+TEST(CommandLine, StartPositionsAreLabelsOfTheTimeBaseWhereverItIsGiven)
+{
+    const CommandLine before = CommandLine::parse({"--player-start", "00:00:01:00", "--timebase", "25"});
+    EXPECT_EQ(before.decks.timeBase, TimeBase::fps25);
+    EXPECT_EQ(before.decks.playerStartFrame, 25);
+    const CommandLine dropFrame = CommandLine::parse({"--timebase=29.97DF", "--recorder-start", "00:10:00:00"});
+    EXPECT_EQ(dropFrame.decks.timeBase, TimeBase::fps2997DropFrame);
+    EXPECT_EQ(dropFrame.decks.recorderStartFrame, 17982);
+    EXPECT_EQ(CommandLine::parse({"--timebase", "29.97"}).decks.timeBase, TimeBase::fps2997);
+    EXPECT_EQ(CommandLine::parse({"--timebase", "30"}).decks.timeBase, TimeBase::fps30);
 }
 
 TEST(CommandLine, MistakesAreNamed)
@@ -51,6 +82,14 @@ TEST(CommandLine, MistakesAreNamed)
          "invalid time code for --recorder-start: \"00:00:00:30\" (HH:MM:SS:FF from 00:00:00:00 to 02:00:00:00)"},
         {{"--mute", "both"}, "invalid deck for --mute: \"both\" (player or recorder)"},
         {{"--no-cue", "Player"}, "invalid deck for --no-cue: \"Player\" (player or recorder)"},
+        {{"--timebase", "29.97NDF"}, "invalid value for --timebase: \"29.97NDF\" (30, 29.97, 29.97DF or 25)"},
+        {{"--timebase", "25", "--player-start", "00:00:00:25"},
+         "invalid time code for --player-start: \"00:00:00:25\" (HH:MM:SS:FF from 00:00:00:00 to 02:00:00:00)"},
+        {{"--recorder-start", "00:01:00:01", "--timebase", "29.97DF"},
+         "invalid time code for --recorder-start: \"00:01:00:01\" (HH:MM:SS:FF from 00:00:00:00 to 02:00:00:00)"},
+        {{"--echo=yes"}, "option --echo takes no value"},
+        {{"--nak-every", "-1"}, "invalid value for --nak-every: \"-1\" (a whole number from 0 to 1000000)"},
+        {{"--adapter-latency-ms", "1001"}, "invalid value for --adapter-latency-ms: \"1001\" (a whole number from 0 to 1000)"},
     };
     for (const auto& [arguments, message] : cases) {
         try {

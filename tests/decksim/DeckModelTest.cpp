@@ -39,7 +39,7 @@ TEST_F(DeckModelTest, PlayAdvancesExactlyThirtyFramesPerSecond)
     player().play(now());
     wait(second);
     EXPECT_EQ(frame(player()), 30);
-    wait(Deck::framesToMicros(1) - 1);
+    wait(player().framesToMicros(1) - 1);
     EXPECT_EQ(frame(player()), 30);
     wait(1);
     EXPECT_EQ(frame(player()), 31);
@@ -122,9 +122,9 @@ TEST_F(DeckModelTest, CueBackwardsAndBeyondTheTapeEndStayOnTheTape)
     player().cueUp(now(), 300);
     wait(10 * second);
     EXPECT_EQ(frame(player()), 300);
-    player().cueUp(now(), TimeCode::tapeEndFrame + 500);
+    player().cueUp(now(), TimeCode::tapeEndFrame() + 500);
     wait(200 * second);
-    EXPECT_EQ(frame(player()), TimeCode::tapeEndFrame);
+    EXPECT_EQ(frame(player()), TimeCode::tapeEndFrame());
     EXPECT_TRUE(status(player()).test(StatusBits::endOfTape));
 }
 
@@ -156,7 +156,7 @@ TEST_F(DeckModelTest, TapeEndsStopTheTransport)
     EXPECT_TRUE(status(player()).test(StatusBits::stop));
     player().fastForward(now());
     wait(200 * second);
-    EXPECT_EQ(frame(player()), TimeCode::tapeEndFrame);
+    EXPECT_EQ(frame(player()), TimeCode::tapeEndFrame());
     EXPECT_TRUE(status(player()).test(StatusBits::stop));
 }
 
@@ -178,7 +178,7 @@ protected:
 TEST_F(LockedDeckModelTest, PlayMovesOnlyAfterTheLockFrames)
 {
     player().play(now());
-    wait(Deck::framesToMicros(5) - 1);
+    wait(player().framesToMicros(5) - 1);
     EXPECT_EQ(frame(player()), 0);
     EXPECT_TRUE(status(player()).test(StatusBits::play));
     EXPECT_FALSE(status(player()).test(StatusBits::servoLock));
@@ -220,7 +220,7 @@ TEST_F(SignalPathTest, FrameBoundariesBetweenTheDecksAreExact)
 {
     recorder().setEditPreset(0x20);
     recorder().play(now());
-    wait(Deck::framesToMicros(1) / 2);  // the recorder is half a frame ahead
+    wait(player().framesToMicros(1) / 2);  // the recorder is half a frame ahead
     player().play(now());
     recorder().record(now());
     wait(second);
@@ -283,7 +283,7 @@ TEST_F(SignalPathTest, PreviewRecordsNothingAndReviewReplaysTheLastEdit)
 TEST_F(SignalPathTest, StopEndsRecordingAndAStillPlayerRecordsOneFrameOverAndOver)
 {
     recorder().record(now());
-    wait(Deck::framesToMicros(3));
+    wait(player().framesToMicros(3));
     recorder().stop(now());
     wait(second);
     const auto recorded = segments();

@@ -228,7 +228,9 @@ TEST(DecksimHelp, DescribesEveryOption)
     EXPECT_EQ(decksim.finish(), 0);
     for (const char* option : {"--dir", "--report", "--trace", "--reply-delay-ms", "--edit-delay-frames", "--lock-frames",
                                "--seek-speed", "--player-start", "--recorder-start", "--mute", "--no-cue", "--preroll",
-                               "--adjust", "SIGTERM", "ready"}) {
+                               "--adjust", "--timebase", "29.97DF", "--adapter-latency-ms", "--nak-every", "--garble-every",
+                               "--echo", "--player-lock-frames", "--recorder-lock-frames", "--no-varispeed", "SIGTERM",
+                               "ready"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
 }

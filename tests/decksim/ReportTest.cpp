@@ -66,5 +66,14 @@ TEST(Report, BlankSourceErasesAndTheLastFrameOfTheTapeCounts)
     EXPECT_EQ(Report::segments(tape), expected);
 }
 
+TEST(Report, TimeCodesAreLabelsOfTheTimeBase)
+{
+    const Report::Segment segment{V, 1800, 17982, 24, 25};
+    EXPECT_EQ(Report::line(segment, TimeBase::fps2997DropFrame),
+              "segment channels=V rec=00:01:00:02-00:10:00:00 src=00:00:00:24-00:00:00:25");
+    EXPECT_EQ(Report::line(segment, TimeBase::fps25),
+              "segment channels=V rec=00:01:12:00-00:11:59:07 src=00:00:00:24-00:00:01:00");
+}
+
 }  // namespace
 }  // namespace decksim

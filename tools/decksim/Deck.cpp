@@ -10,7 +10,6 @@ namespace decksim {
 namespace {
 
 constexpr std::int64_t ticksPerFrame = TapeMotion::ticksPerFrame;
-constexpr std::int64_t tapeEndTicks = static_cast<std::int64_t>(TimeCode::tapeEndFrame) * ticksPerFrame;
 
 std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
 {
@@ -18,14 +17,15 @@ std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
     return (value % divisor != 0 && (value < 0) != (divisor < 0)) ? quotient - 1 : quotient;
 }
 
-int clampToTape(int frame) { return std::clamp(frame, 0, TimeCode::tapeEndFrame); }
-
 }  // namespace
 
 Deck::Deck(const DeckSettings& settings, std::int64_t now)
     : settings_(settings),
-      motion_(now, static_cast<std::int64_t>(clampToTape(settings.startFrame)) * ticksPerFrame),
-      now_(now)
+      tapeEndFrame_(TimeCode::tapeEndFrame(settings.timeBase)),
+      motion_(now, static_cast<std::int64_t>(clampToTape(settings.startFrame)) * ticksPerFrame,
+              settings.timeBase.framesPerSecond()),
+      now_(now),
+      prerollFrames_(defaultPrerollSeconds * settings.timeBase.labelsPerSecond())
 {
 }
 
@@ -35,12 +35,6 @@ double Deck::speedFromByte(std::uint8_t speedByte)
         return 0.0;
     }
     return std::min(topShuttleSpeed, std::pow(10.0, speedByte / 32.0 - 2.0));
-}
-
-std::int64_t Deck::framesToMicros(std::int64_t frames)
-{
-    // One frame is 1,000,000 / 30 microseconds; round up so the delay is never short.
-    return (frames * 100'000 + 2) / 3;
 }
 
 // Transport commands ---------------------------------------------------------------------
@@ -61,6 +55,15 @@ void Deck::play(std::int64_t now)
         return;
     }
     cancelSequence(now);
+    if (mode_ == Mode::Var) {
+        // The servo is already running near play speed: the tape takes play speed at once,
+        // so a controller that nudged the deck into step does not lose the step again.
+        mode_ = Mode::Play;
+        locked_ = true;
+        motion_.setSpeed(now, 1.0);
+        runEventsUntil(now);
+        return;
+    }
     if (mode_ == Mode::Play) {
         // Already rolling: Play only ends a crash record; the tape keeps its lock.
         const bool wasRecording = recording();
@@ -126,6 +129,12 @@ void Deck::shuttle(std::int64_t now, bool reverse, std::uint8_t speedByte)
 {
     const double speed = speedFromByte(speedByte);
     enterMotion(now, Mode::Shuttle, reverse ? -speed : speed);
+}
+
+void Deck::varispeed(std::int64_t now, bool reverse, std::uint8_t speedByte)
+{
+    const double speed = speedFromByte(speedByte);
+    enterMotion(now, Mode::Var, reverse ? -speed : speed);
 }
 
 void Deck::cueUp(std::int64_t now, int frame)
@@ -288,6 +297,10 @@ int Deck::nextFrameBoundary(std::int64_t now) const
     return static_cast<int>(-floorDiv(-motion_.positionAt(now), ticksPerFrame));
 }
 
+int Deck::clampToTape(int frame) const { return std::clamp(frame, 0, tapeEndFrame_); }
+
+std::int64_t Deck::tapeEndTicks() const { return static_cast<std::int64_t>(tapeEndFrame_) * ticksPerFrame; }
+
 // Events ---------------------------------------------------------------------------------
 
 void Deck::consider(std::optional<Event>& earliest, std::optional<std::int64_t> time, EventKind kind) const
@@ -313,7 +326,7 @@ std::optional<Deck::Event> Deck::nextEvent() const
     if (mode_ == Mode::Search) {
         consider(earliest, motion_.timeReaching(static_cast<std::int64_t>(searchTarget_) * ticksPerFrame), EventKind::SearchArrival);
     } else if (!motion_.standsStill()) {
-        consider(earliest, motion_.timeReaching(motion_.speed() > 0 ? tapeEndTicks : 0), EventKind::TapeEnd);
+        consider(earliest, motion_.timeReaching(motion_.speed() > 0 ? tapeEndTicks() : 0), EventKind::TapeEnd);
     }
     if (!pendingEdits_.empty()) {
         consider(earliest, pendingEdits_.front().time, EventKind::EditChange);
@@ -363,7 +376,7 @@ void Deck::apply(const Event& event)
     case EventKind::TapeEnd:
         cancelSequence(now);
         endRecording(now);
-        parkAt(now, motion_.speed() > 0 ? tapeEndTicks : 0, Mode::Stop);
+        parkAt(now, motion_.speed() > 0 ? tapeEndTicks() : 0, Mode::Stop);
         break;
     case EventKind::EditChange: {
         const bool wasRecording = recording();
@@ -430,7 +443,7 @@ int Deck::outputFrameAt(std::int64_t time) const
     if (!hasTape()) {
         return -1;
     }
-    return std::clamp(positionFrameAt(time), 0, TimeCode::tapeEndFrame - 1);
+    return std::clamp(positionFrameAt(time), 0, tapeEndFrame_ - 1);
 }
 
 ChannelSet Deck::recordingChannels() const
@@ -466,6 +479,7 @@ StatusBits Deck::statusAt(std::int64_t time) const
     status.set(StatusBits::rewind, mode_ == Mode::Rewind);
     status.set(StatusBits::jog, mode_ == Mode::Jog);
     status.set(StatusBits::shuttle, mode_ == Mode::Shuttle);
+    status.set(StatusBits::var, mode_ == Mode::Var);
     status.set(StatusBits::reverse, speed < 0);
     status.set(StatusBits::still, speed == 0.0 && mode_ != Mode::Play && mode_ != Mode::Search);
     status.set(StatusBits::cueUpComplete, cueUpComplete_ && !noCue_);
@@ -480,7 +494,7 @@ StatusBits Deck::statusAt(std::int64_t time) const
 
     const int frame = positionFrameAt(time);
     status.set(StatusBits::betweenInAndOut, inPoint_ && outPoint_ && frame >= *inPoint_ && frame < *outPoint_);
-    status.set(StatusBits::endOfTape, frame >= TimeCode::tapeEndFrame);
+    status.set(StatusBits::endOfTape, frame >= tapeEndFrame_);
     return status;
 }
 

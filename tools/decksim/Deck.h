@@ -3,6 +3,7 @@
 #include "tools/decksim/Channels.h"
 #include "tools/decksim/StatusBits.h"
 #include "tools/decksim/TapeMotion.h"
+#include "tools/decksim/TimeBase.h"
 
 #include <cstdint>
 #include <deque>
@@ -16,6 +17,7 @@ struct DeckSettings {
     int lockFrames = 0;
     int editDelayFrames = 0;
     int startFrame = 0;
+    TimeBase timeBase = TimeBase::fps30;
 };
 
 // One tape deck: transport, cueing, the preroll/preview/review/auto edit sequences, edit
@@ -27,7 +29,7 @@ public:
     static constexpr double windSpeed = 50.0;
     static constexpr double topShuttleSpeed = 50.0;
     static constexpr int postrollFrames = 60;
-    static constexpr int defaultPrerollFrames = 5 * 30;
+    static constexpr int defaultPrerollSeconds = 5;
     static constexpr std::int64_t ejectMicros = 1'000'000;
     static constexpr std::int64_t noEvent = INT64_MAX;
 
@@ -42,6 +44,8 @@ public:
     void rewind(std::int64_t now);
     void jog(std::int64_t now, bool reverse, std::uint8_t speedByte);
     void shuttle(std::int64_t now, bool reverse, std::uint8_t speedByte);
+    // Variable-speed play near play speed, which controllers use to bring two decks into step.
+    void varispeed(std::int64_t now, bool reverse, std::uint8_t speedByte);
     void cueUp(std::int64_t now, int frame);
     void preroll(std::int64_t now);
     void preview(std::int64_t now);
@@ -80,11 +84,15 @@ public:
     std::optional<int> outPoint() const { return outPoint_; }
     std::uint8_t timeMode() const { return timeMode_; }
 
+    TimeBase timeBase() const { return settings_.timeBase; }
+    // The frame that carries the label 02:00:00:00.
+    int tapeEndFrame() const { return tapeEndFrame_; }
+    std::int64_t framesToMicros(std::int64_t frames) const { return settings_.timeBase.framesToMicros(frames); }
+
     static double speedFromByte(std::uint8_t speedByte);
-    static std::int64_t framesToMicros(std::int64_t frames);
 
 private:
-    enum class Mode { Stop, Still, Play, FastForward, Rewind, Jog, Shuttle, Search };
+    enum class Mode { Stop, Still, Play, Var, FastForward, Rewind, Jog, Shuttle, Search };
     enum class Cassette { Loaded, Ejecting, Out };
     enum class SequenceKind { None, Preroll, Preview, Review, AutoEdit };
     enum class Phase { Cueing, Rolling, Postroll };
@@ -129,8 +137,11 @@ private:
     void noteRecording(std::int64_t now, bool wasRecording);
     bool recording() const { return recordAll_ || editEngaged_ || sequenceChannels_ != 0; }
     int nextFrameBoundary(std::int64_t now) const;
+    int clampToTape(int frame) const;
+    std::int64_t tapeEndTicks() const;
 
     DeckSettings settings_;
+    int tapeEndFrame_;
     TapeMotion motion_;
     std::int64_t now_;
     Mode mode_ = Mode::Stop;
@@ -155,7 +166,7 @@ private:
     std::uint8_t editPreset_ = 0;
     std::optional<int> inPoint_;
     std::optional<int> outPoint_;
-    int prerollFrames_ = defaultPrerollFrames;
+    int prerollFrames_;
     std::uint8_t timeMode_ = 0;
 };
 

@@ -6,9 +6,10 @@ namespace decksim {
 
 namespace {
 
-DeckSettings settingsFor(const Options& options, int startFrame)
+DeckSettings settingsFor(const Options& options, std::optional<int> ownLockFrames, int startFrame)
 {
-    return DeckSettings{options.seekSpeed, options.lockFrames, options.editDelayFrames, startFrame};
+    return DeckSettings{options.seekSpeed, ownLockFrames.value_or(options.lockFrames), options.editDelayFrames,
+                        startFrame, options.timeBase};
 }
 
 std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
@@ -22,8 +23,8 @@ std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
 DeckPair::DeckPair(const Options& options, const Clock& clock)
     : clock_(clock),
       time_(clock.nowMicros()),
-      player_(settingsFor(options, options.playerStartFrame), time_),
-      recorder_(settingsFor(options, options.recorderStartFrame), time_)
+      player_(settingsFor(options, options.playerLockFrames, options.playerStartFrame), time_),
+      recorder_(settingsFor(options, options.recorderLockFrames, options.recorderStartFrame), time_)
 {
 }
 

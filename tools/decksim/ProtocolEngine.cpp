@@ -13,7 +13,14 @@ constexpr std::size_t statusBytesOnRequest = 16;
 
 }  // namespace
 
-ProtocolEngine::ProtocolEngine(Role role, DeckPair& pair) : role_(role), pair_(pair) {}
+ProtocolEngine::ProtocolEngine(Role role, DeckPair& pair, const Options& options)
+    : role_(role),
+      pair_(pair),
+      varispeed_(!options.noVarispeed),
+      blocksToRefuse_(options.nakEvery),
+      repliesToGarble_(options.garbleEvery)
+{
+}
 
 std::vector<ProtocolEngine::Exchange> ProtocolEngine::receive(const std::uint8_t* data, std::size_t count, std::int64_t now)
 {
@@ -35,22 +42,46 @@ std::optional<ProtocolEngine::Exchange> ProtocolEngine::expire(std::int64_t now)
 
 ProtocolEngine::Exchange ProtocolEngine::exchangeFor(BlockFramer::Result result, std::int64_t now)
 {
+    Bytes reply = replyFor(result, now);
+    if (repliesToGarble_.pick()) {
+        reply = garbled(std::move(reply));
+    }
+    return {std::move(result.bytes), std::move(reply)};
+}
+
+Bytes ProtocolEngine::replyFor(const BlockFramer::Result& result, std::int64_t now)
+{
     switch (result.kind) {
     case BlockFramer::Result::Kind::ChecksumError:
-        return {std::move(result.bytes), Block::nak(Block::nakChecksumError)};
+        return Block::nak(Block::nakChecksumError);
     case BlockFramer::Result::Kind::Timeout:
-        return {std::move(result.bytes), Block::nak(Block::nakTimeout)};
+        return Block::nak(Block::nakTimeout);
     case BlockFramer::Result::Kind::Block:
         break;
     }
-    Bytes reply = answer(result.bytes, now);
-    return {std::move(result.bytes), std::move(reply)};
+    // A block hit on the line looks to the deck like one with a bad checksum: it answers
+    // with a checksum-error NAK and does nothing.
+    if (blocksToRefuse_.pick()) {
+        return Block::nak(Block::nakChecksumError);
+    }
+    return answer(result.bytes, now);
+}
+
+Bytes ProtocolEngine::garbled(Bytes reply) const
+{
+    // One flipped bit, never in the count nibble of CMD-1, so the reply keeps its length
+    // and only its checksum gives it away.
+    constexpr std::uint8_t flippedBit = 0x40;
+    reply[static_cast<std::size_t>(repliesToGarble_.picked()) % reply.size()] ^= flippedBit;
+    return reply;
 }
 
 Bytes ProtocolEngine::answer(const Bytes& block, std::int64_t receivedAt)
 {
     const std::int64_t now = pair_.advanceTo(receivedAt);
     Deck& deck = pair_.deck(role_);
+    // Time data name labels of the deck's time base, whatever the base.
+    const TimeBase base = deck.timeBase();
     const std::uint8_t* data = block.data() + 2;
     switch (command(block[0], block[1])) {
     case command(0x00, 0x11):
@@ -89,6 +120,13 @@ Bytes ProtocolEngine::answer(const Bytes& block, std::int64_t receivedAt)
     case command(0x21, 0x21):
         deck.jog(now, true, data[0]);
         break;
+    case command(0x21, 0x12):
+    case command(0x21, 0x22):
+        if (!varispeed_) {
+            return Block::nak(Block::nakUndefinedCommand);
+        }
+        deck.varispeed(now, block[1] == 0x22, data[0]);
+        break;
     case command(0x21, 0x13):
         deck.shuttle(now, false, data[0]);
         break;
@@ -99,7 +137,7 @@ Bytes ProtocolEngine::answer(const Bytes& block, std::int64_t receivedAt)
         deck.preroll(now);
         break;
     case command(0x24, 0x31):
-        deck.cueUp(now, TimeCode::fromBcd(data));
+        deck.cueUp(now, TimeCode::fromBcd(data, base));
         break;
     case command(0x20, 0x40):
         deck.preview(now);
@@ -123,13 +161,13 @@ Bytes ProtocolEngine::answer(const Bytes& block, std::int64_t receivedAt)
         deck.editOn(now);
         break;
     case command(0x44, 0x14):
-        deck.setInPoint(TimeCode::fromBcd(data));
+        deck.setInPoint(TimeCode::fromBcd(data, base));
         break;
     case command(0x44, 0x15):
-        deck.setOutPoint(TimeCode::fromBcd(data));
+        deck.setOutPoint(TimeCode::fromBcd(data, base));
         break;
     case command(0x44, 0x31):
-        deck.setPrerollFrames(TimeCode::fromBcd(data));
+        deck.setPrerollFrames(TimeCode::fromBcd(data, base));
         break;
     case command(0x41, 0x30):
         deck.setEditPreset(data[0]);
@@ -176,7 +214,8 @@ Bytes ProtocolEngine::timeReply(const Bytes& block, std::int64_t now) const
     default:
         return Block::nak(Block::nakUndefinedCommand);
     }
-    const auto time = TimeCode::toBcd(pair_.deck(role_).positionFrameAt(now));
+    const Deck& deck = pair_.deck(role_);
+    const auto time = TimeCode::toBcd(deck.positionFrameAt(now), deck.timeBase());
     return Block::withChecksum({0x74, kind, time[0], time[1], time[2], time[3]});
 }
 

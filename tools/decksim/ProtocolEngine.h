@@ -3,6 +3,8 @@
 #include "tools/decksim/Block.h"
 #include "tools/decksim/BlockFramer.h"
 #include "tools/decksim/DeckPair.h"
+#include "tools/decksim/EveryNth.h"
+#include "tools/decksim/Options.h"
 #include "tools/decksim/Role.h"
 
 #include <optional>
@@ -12,7 +14,9 @@ namespace decksim {
 
 // One deck's side of the protocol: frames the incoming bytes, carries out each block on the
 // deck model and builds its reply: ACK, sense data, device type, or a NAK with the right
-// error bits. Callers serialise access together with the DeckPair.
+// error bits. The options may make it a deck on a bad line: every Nth good block is taken
+// for a garbled one (checksum NAK, not carried out), every Nth reply has a byte changed.
+// Callers serialise access together with the DeckPair.
 class ProtocolEngine {
 public:
     // A block (or the bytes of a broken one) and the reply it earns.
@@ -21,7 +25,7 @@ public:
         Bytes reply;
     };
 
-    ProtocolEngine(Role role, DeckPair& pair);
+    ProtocolEngine(Role role, DeckPair& pair, const Options& options = {});
 
     std::vector<Exchange> receive(const std::uint8_t* data, std::size_t count, std::int64_t now);
     std::optional<Exchange> expire(std::int64_t now);
@@ -34,12 +38,18 @@ public:
 
 private:
     Exchange exchangeFor(BlockFramer::Result result, std::int64_t now);
+    Bytes replyFor(const BlockFramer::Result& result, std::int64_t now);
+    // Changes one byte, at a position that moves from one garbled reply to the next.
+    Bytes garbled(Bytes reply) const;
     Bytes statusReply(const Bytes& block, std::int64_t now) const;
     Bytes timeReply(const Bytes& block, std::int64_t now) const;
 
     Role role_;
     DeckPair& pair_;
     BlockFramer framer_;
+    bool varispeed_;
+    EveryNth blocksToRefuse_;
+    EveryNth repliesToGarble_;
     std::vector<Bytes> reconPackets_;
 };
 

@@ -6,11 +6,11 @@
 
 namespace decksim {
 
-RecorderTape::RecorderTape() : frames_(TimeCode::tapeEndFrame, {blank, blank, blank}) {}
+RecorderTape::RecorderTape() : frames_(TimeCode::longestTapeFrames(), {blank, blank, blank}) {}
 
 void RecorderTape::record(int frame, ChannelSet channels, int sourceFrame)
 {
-    if (frame < 0 || frame >= TimeCode::tapeEndFrame || channels == 0) {
+    if (frame < 0 || frame >= static_cast<int>(frames_.size()) || channels == 0) {
         return;
     }
     auto& sources = frames_[frame];
@@ -25,7 +25,7 @@ void RecorderTape::record(int frame, ChannelSet channels, int sourceFrame)
 
 int RecorderTape::source(int frame, Channel channel) const
 {
-    if (frame < 0 || frame >= TimeCode::tapeEndFrame) {
+    if (frame < 0 || frame >= static_cast<int>(frames_.size())) {
         return blank;
     }
     return frames_[frame][static_cast<int>(channel)];

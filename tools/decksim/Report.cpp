@@ -69,18 +69,18 @@ std::vector<Report::Segment> Report::segments(const RecorderTape& tape)
     return finished;
 }
 
-std::string Report::line(const Segment& segment)
+std::string Report::line(const Segment& segment, TimeBase base)
 {
-    return "segment channels=" + channelNames(segment.channels) + " rec=" + TimeCode::format(segment.recFirst) + "-"
-        + TimeCode::format(segment.recLast) + " src=" + TimeCode::format(segment.srcFirst) + "-"
-        + TimeCode::format(segment.srcLast);
+    return "segment channels=" + channelNames(segment.channels) + " rec=" + TimeCode::format(segment.recFirst, base) + "-"
+        + TimeCode::format(segment.recLast, base) + " src=" + TimeCode::format(segment.srcFirst, base) + "-"
+        + TimeCode::format(segment.srcLast, base);
 }
 
-std::vector<std::string> Report::lines(const RecorderTape& tape)
+std::vector<std::string> Report::lines(const RecorderTape& tape, TimeBase base)
 {
     std::vector<std::string> text;
     for (const Segment& segment : segments(tape)) {
-        text.push_back(line(segment));
+        text.push_back(line(segment, base));
     }
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include "tools/decksim/Channels.h"
 #include "tools/decksim/RecorderTape.h"
+#include "tools/decksim/TimeBase.h"
 
 #include <string>
 #include <vector>
@@ -11,7 +12,7 @@ namespace decksim {
 // The recorder's tape as text: one line per maximal run of recorder frames that carry the
 // same channel set from player frames that follow each other:
 //   segment channels=V,A1,A2 rec=HH:MM:SS:FF-HH:MM:SS:FF src=HH:MM:SS:FF-HH:MM:SS:FF
-// (first and last frame, both inclusive). A frame whose channels came from different
+// (first and last frame, both inclusive, as labels of the time base). A frame whose channels came from different
 // player frames belongs to one segment per source.
 class Report {
 public:
@@ -25,8 +26,8 @@ public:
     };
 
     static std::vector<Segment> segments(const RecorderTape& tape);
-    static std::string line(const Segment& segment);
-    static std::vector<std::string> lines(const RecorderTape& tape);
+    static std::string line(const Segment& segment, TimeBase base = TimeBase::fps30);
+    static std::vector<std::string> lines(const RecorderTape& tape, TimeBase base = TimeBase::fps30);
 };
 
 }  // namespace decksim

@@ -25,6 +25,7 @@ public:
     static constexpr Bit servoLock{2, 7};
     static constexpr Bit shuttle{2, 5};
     static constexpr Bit jog{2, 4};
+    static constexpr Bit var{2, 3};
     static constexpr Bit reverse{2, 2};
     static constexpr Bit still{2, 1};
     static constexpr Bit cueUpComplete{2, 0};

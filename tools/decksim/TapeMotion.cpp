@@ -4,8 +4,10 @@
 
 namespace decksim {
 
-TapeMotion::TapeMotion(std::int64_t now, std::int64_t positionTicks)
-    : anchorTime_(now), anchorTicks_(positionTicks)
+TapeMotion::TapeMotion(std::int64_t now, std::int64_t positionTicks, double framesPerSecond)
+    : ticksPerMicroAtPlaySpeed_(framesPerSecond * static_cast<double>(ticksPerFrame) / 1e6),
+      anchorTime_(now),
+      anchorTicks_(positionTicks)
 {
 }
 
@@ -25,7 +27,7 @@ void TapeMotion::placeAt(std::int64_t now, std::int64_t positionTicks)
 
 std::int64_t TapeMotion::positionAt(std::int64_t time) const
 {
-    const double ticksPerMicro = speed_ * ticksPerMicroAtPlaySpeed;
+    const double ticksPerMicro = speed_ * ticksPerMicroAtPlaySpeed_;
     return anchorTicks_ + std::llround(ticksPerMicro * static_cast<double>(time - anchorTime_));
 }
 
@@ -43,7 +45,7 @@ std::optional<std::int64_t> TapeMotion::timeReaching(std::int64_t targetTicks) c
         const std::int64_t position = positionAt(time);
         return forward ? position >= targetTicks : position <= targetTicks;
     };
-    const double ticksPerMicro = std::fabs(speed_ * ticksPerMicroAtPlaySpeed);
+    const double ticksPerMicro = std::fabs(speed_ * ticksPerMicroAtPlaySpeed_);
     std::int64_t elapsed = static_cast<std::int64_t>(std::ceil(std::fabs(static_cast<double>(distance)) / ticksPerMicro));
     // Rounding of the position can put the estimate a microsecond either side.
     while (!reached(anchorTime_ + elapsed)) {

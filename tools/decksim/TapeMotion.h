@@ -7,13 +7,13 @@ namespace decksim {
 
 // The tape's motion as a straight line in time: position = anchor + speed x elapsed. Nothing
 // ticks; a position is computed exactly for any moment. Positions are in ticks, a millionth
-// of a frame, so that play speed (30 frames per second) is exactly 30 ticks per microsecond.
+// of a frame, so that play speed in ticks per microsecond is the frame rate (30 frames per
+// second is exactly 30 ticks per microsecond).
 class TapeMotion {
 public:
     static constexpr std::int64_t ticksPerFrame = 1'000'000;
-    static constexpr double ticksPerMicroAtPlaySpeed = 30.0;
 
-    TapeMotion(std::int64_t now, std::int64_t positionTicks);
+    TapeMotion(std::int64_t now, std::int64_t positionTicks, double framesPerSecond);
 
     // From now on the tape moves at speed (a signed multiple of play speed; 0 stands still).
     void setSpeed(std::int64_t now, double speed);
@@ -28,6 +28,7 @@ public:
     std::optional<std::int64_t> timeReaching(std::int64_t targetTicks) const;
 
 private:
+    double ticksPerMicroAtPlaySpeed_;
     std::int64_t anchorTime_;
     std::int64_t anchorTicks_;
     double speed_ = 0.0;

@@ -1,13 +1,62 @@
 #include "tools/decksim/TimeCode.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace decksim {
 
 namespace {
 
-constexpr int framesPerMinute = 60 * TimeCode::framesPerSecond;
-constexpr int framesPerHour = 60 * framesPerMinute;
+struct Label {
+    int hours;
+    int minutes;
+    int seconds;
+    int frames;
+};
+
+// Drop-frame counting skips the labels 00 and 01 at the start of every minute except each
+// tenth, so ten minutes hold 17982 frames and each of their last nine minutes 1798.
+constexpr int droppedPerMinute = 2;
+constexpr int dropFramePerTenMinutes = 10 * 60 * 30 - 9 * droppedPerMinute;
+constexpr int dropFramePerMinute = 60 * 30 - droppedPerMinute;
+
+bool isDroppedLabel(const Label& label)
+{
+    return label.seconds == 0 && label.frames < droppedPerMinute && label.minutes % 10 != 0;
+}
+
+// The number of labels a continuous count would have reached at this frame.
+int labelCount(int frame, TimeBase base)
+{
+    if (!base.dropFrame()) {
+        return frame;
+    }
+    const int tens = frame / dropFramePerTenMinutes;
+    const int intoTen = frame % dropFramePerTenMinutes;
+    const int skippedMinutes = intoTen < droppedPerMinute ? 0 : (intoTen - droppedPerMinute) / dropFramePerMinute;
+    return frame + droppedPerMinute * (9 * tens + skippedMinutes);
+}
+
+Label labelOf(int frame, TimeBase base)
+{
+    const int perSecond = base.labelsPerSecond();
+    const int count = labelCount(frame, base);
+    return {count / (perSecond * 3600), count / (perSecond * 60) % 60, count / perSecond % 60, count % perSecond};
+}
+
+int frameOf(Label label, TimeBase base)
+{
+    const int totalMinutes = label.hours * 60 + label.minutes;
+    if (!base.dropFrame()) {
+        return (totalMinutes * 60 + label.seconds) * base.labelsPerSecond() + label.frames;
+    }
+    // A label that drop-frame counting skips stands for the first frame of its minute.
+    if (isDroppedLabel(label)) {
+        label.frames = droppedPerMinute;
+    }
+    const int count = (totalMinutes * 60 + label.seconds) * 30 + label.frames;
+    return count - droppedPerMinute * (totalMinutes - totalMinutes / 10);
+}
 
 std::uint8_t bcdByte(int value) { return static_cast<std::uint8_t>((value / 10) << 4 | (value % 10)); }
 
@@ -23,18 +72,27 @@ std::optional<int> twoDigits(std::string_view text, std::size_t at)
     return (tens - '0') * 10 + (units - '0');
 }
 
+constexpr Label tapeEndLabel{2, 0, 0, 0};
+constexpr std::uint8_t dropFrameFlag = 0x40;
+
 }  // namespace
 
-std::string TimeCode::format(int frames)
+int TimeCode::tapeEndFrame(TimeBase base) { return frameOf(tapeEndLabel, base); }
+
+int TimeCode::longestTapeFrames()
 {
+    return std::max({tapeEndFrame(TimeBase::fps30), tapeEndFrame(TimeBase::fps2997DropFrame), tapeEndFrame(TimeBase::fps25)});
+}
+
+std::string TimeCode::format(int frame, TimeBase base)
+{
+    const Label label = labelOf(frame, base);
     char text[48];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", frames / framesPerHour,
-                  frames / framesPerMinute % 60, frames / framesPerSecond % 60,
-                  frames % framesPerSecond);
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", label.hours, label.minutes, label.seconds, label.frames);
     return text;
 }
 
-std::optional<int> TimeCode::parse(std::string_view text)
+std::optional<int> TimeCode::parse(std::string_view text, TimeBase base)
 {
     if (text.size() != 11 || text[2] != ':' || text[5] != ':' || text[8] != ':') {
         return std::nullopt;
@@ -44,27 +102,32 @@ std::optional<int> TimeCode::parse(std::string_view text)
     const auto seconds = twoDigits(text, 6);
     const auto frames = twoDigits(text, 9);
     if (!hours || !minutes || !seconds || !frames || *minutes > 59 || *seconds > 59
-        || *frames >= framesPerSecond) {
+        || *frames >= base.labelsPerSecond()) {
         return std::nullopt;
     }
-    const int total = *hours * framesPerHour + *minutes * framesPerMinute
-        + *seconds * framesPerSecond + *frames;
-    if (total > tapeEndFrame) {
+    const Label label{*hours, *minutes, *seconds, *frames};
+    if (base.dropFrame() && isDroppedLabel(label)) {
         return std::nullopt;
     }
-    return total;
+    const int frame = frameOf(label, base);
+    if (frame > tapeEndFrame(base)) {
+        return std::nullopt;
+    }
+    return frame;
 }
 
-std::array<std::uint8_t, 4> TimeCode::toBcd(int frames)
+std::array<std::uint8_t, 4> TimeCode::toBcd(int frame, TimeBase base)
 {
-    return {bcdByte(frames % framesPerSecond), bcdByte(frames / framesPerSecond % 60),
-            bcdByte(frames / framesPerMinute % 60), bcdByte(frames / framesPerHour)};
+    const Label label = labelOf(frame, base);
+    const std::uint8_t flags = base.dropFrame() ? dropFrameFlag : 0;
+    return {static_cast<std::uint8_t>(bcdByte(label.frames) | flags), bcdByte(label.seconds), bcdByte(label.minutes),
+            bcdByte(label.hours)};
 }
 
-int TimeCode::fromBcd(const std::uint8_t* timeData)
+int TimeCode::fromBcd(const std::uint8_t* timeData, TimeBase base)
 {
-    return bcdValue(timeData[0] & 0x3F) + bcdValue(timeData[1]) * framesPerSecond
-        + bcdValue(timeData[2]) * framesPerMinute + bcdValue(timeData[3] & 0x3F) * framesPerHour;
+    const Label label{bcdValue(timeData[3] & 0x3F), bcdValue(timeData[2]), bcdValue(timeData[1]), bcdValue(timeData[0] & 0x3F)};
+    return frameOf(label, base);
 }
 
 }  // namespace decksim

@@ -20,6 +20,14 @@ Options sane(Options options)
     options.replyDelayMs = std::clamp(options.replyDelayMs, 0, maxReplyDelayMs);
     options.editDelayFrames = std::max(options.editDelayFrames, 0);
     options.lockFrames = std::max(options.lockFrames, 0);
+    for (auto* ownLock : {&options.playerLockFrames, &options.recorderLockFrames}) {
+        if (*ownLock) {
+            **ownLock = std::max(**ownLock, 0);
+        }
+    }
+    options.adapterLatencyMs = std::max(options.adapterLatencyMs, 0);
+    options.nakEvery = std::max(options.nakEvery, 0);
+    options.garbleEvery = std::max(options.garbleEvery, 0);
     if (!(options.seekSpeed > 0.0)) {
         options.seekSpeed = Options{}.seekSpeed;
     }
@@ -31,8 +39,8 @@ Options sane(Options options)
 VirtualDecks::VirtualDecks(Options options)
     : options_(sane(options)), startMicros_(clock_.nowMicros()), pair_(options_, clock_)
 {
-    stations_[0] = std::make_unique<Station>(Role::Player, pair_);
-    stations_[1] = std::make_unique<Station>(Role::Recorder, pair_);
+    stations_[0] = std::make_unique<Station>(Role::Player, pair_, options_);
+    stations_[1] = std::make_unique<Station>(Role::Recorder, pair_, options_);
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -66,7 +74,7 @@ std::vector<std::string> VirtualDecks::reportLines() const
 {
     std::lock_guard lock(modelMutex_);
     pair_.advanceToNow();
-    return Report::lines(pair_.recorderTape());
+    return Report::lines(pair_.recorderTape(), options_.timeBase);
 }
 
 void VirtualDecks::setMuted(Role role, bool muted) { station(role).muted = muted; }
@@ -151,6 +159,7 @@ void VirtualDecks::run()
         for (auto& station : stations_) {
             expireStraggling(*station, now);
             sendDueReplies(*station, clock_.nowMicros());
+            deliverToController(*station, clock_.nowMicros());
         }
         advanceModel(clock_.nowMicros());
     }
@@ -186,6 +195,11 @@ void VirtualDecks::expireStraggling(Station& station, std::int64_t now)
 void VirtualDecks::takeExchange(Station& station, ProtocolEngine::Exchange exchange, std::int64_t now)
 {
     record(station.role, true, exchange.received, now);
+    // A two-wire converter echoes what the controller sends, whether the deck answers or not.
+    if (options_.echo) {
+        station.adapter.carry(exchange.received, now);
+        deliverToController(station, now);
+    }
     if (!station.muted) {
         station.replies.push_back({now + options_.replyDelayMs * 1000, std::move(exchange.reply)});
     }
@@ -194,9 +208,17 @@ void VirtualDecks::takeExchange(Station& station, ProtocolEngine::Exchange excha
 void VirtualDecks::sendDueReplies(Station& station, std::int64_t now)
 {
     while (!station.replies.empty() && station.replies.front().due <= now) {
-        station.port.write(station.replies.front().bytes);
-        record(station.role, false, station.replies.front().bytes, clock_.nowMicros());
+        station.adapter.carry(station.replies.front().bytes, now);
+        deliverToController(station, now);
+        record(station.role, false, station.replies.front().bytes, now);
         station.replies.pop_front();
+    }
+}
+
+void VirtualDecks::deliverToController(Station& station, std::int64_t now)
+{
+    for (const Bytes& piece : station.adapter.takeDue(now)) {
+        station.port.write(piece);
     }
 }
 
@@ -226,6 +248,9 @@ std::int64_t VirtualDecks::nextWakeUp(std::int64_t now) const
     for (const auto& station : stations_) {
         if (!station->replies.empty()) {
             wakeUp = std::min(wakeUp, station->replies.front().due);
+        }
+        if (const auto due = station->adapter.nextDue()) {
+            wakeUp = std::min(wakeUp, *due);
         }
         if (const auto deadline = station->engine.deadline()) {
             wakeUp = std::min(wakeUp, *deadline);

@@ -7,6 +7,7 @@
 #include "tools/decksim/ProtocolEngine.h"
 #include "tools/decksim/ReportWriter.h"
 #include "tools/decksim/Role.h"
+#include "tools/decksim/SerialAdapter.h"
 #include "tools/decksim/Trace.h"
 
 #include <array>
@@ -63,11 +64,16 @@ private:
         Bytes bytes;
     };
     struct Station {
-        Station(Role role, DeckPair& pair) : role(role), engine(role, pair) {}
+        Station(Role role, DeckPair& pair, const Options& options)
+            : role(role), engine(role, pair, options), adapter(std::int64_t{options.adapterLatencyMs} * 1000)
+        {
+        }
         Role role;
         DeckPort port;
         ProtocolEngine engine;
         std::deque<PendingReply> replies;
+        // What the deck sends passes through it on its way to the controller.
+        SerialAdapter adapter;
         std::atomic<bool> muted{false};
     };
 
@@ -77,6 +83,7 @@ private:
     void expireStraggling(Station& station, std::int64_t now);
     void takeExchange(Station& station, ProtocolEngine::Exchange exchange, std::int64_t now);
     void sendDueReplies(Station& station, std::int64_t now);
+    void deliverToController(Station& station, std::int64_t now);
     void advanceModel(std::int64_t now);
     std::int64_t nextWakeUp(std::int64_t now) const;
     void record(Role role, bool received, const Bytes& bytes, std::int64_t now);
