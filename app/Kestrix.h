@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Properties.h"
+#include "deck/TimeBase.h"
 
 #include <string>
 
@@ -33,6 +34,10 @@ public:
     static inline std::string stopexit = "YES";
     static inline bool log = false;
     static inline std::string dolog = "YES";
+    // The decks' time base; the file need not name one. Only a file that names it gets it
+    // back on saving.
+    static inline TimeBase timebase;
+    static inline bool timebaseinfile = false;
     static inline int width = 320;
     static inline int fontheight = 13;
     // The settings as loaded from the file.

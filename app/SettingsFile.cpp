@@ -5,6 +5,7 @@
 #include "app/SettingsError.h"
 #include "app/TextFile.h"
 #include "app/Utils.h"
+#include "deck/TimeBase.h"
 
 #include <algorithm>
 #include <charconv>
@@ -83,6 +84,19 @@ public:
         return *number;
     }
 
+    // An optional setting: nullopt when the file does not hold the key.
+    std::optional<TimeBase> timeBase(const std::string& key) const
+    {
+        const std::string* value = props_.find(key);
+        if (value == nullptr)
+            return std::nullopt;
+        std::optional<TimeBase> base = TimeBase::fromSetting(*value);
+        if (!base)
+            throw SettingsError("Settings error in " + path_ + ": " + key + " is \"" + *value
+                                + "\", not 30, 29.97, 29.97DF or 25");
+        return base;
+    }
+
 private:
     const Properties& props_;
     const std::string& path_;
@@ -140,6 +154,13 @@ NumberTexts readNumberSettings(const SettingsReader& reader)
     return {reader.text("PlayVCRPreroll"), reader.text("RecVCRPreroll"), reader.text("EditAdjust")};
 }
 
+void readTimeBase(const SettingsReader& reader)
+{
+    std::optional<TimeBase> base = reader.timeBase("TimeBase");
+    Kestrix::timebaseinfile = base.has_value();
+    Kestrix::timebase = base.value_or(TimeBase());
+}
+
 void printReconSummary(const DeckFields& deck)
 {
     Utils::OutLine("Compression        " + std::to_string(deck.compression));
@@ -165,6 +186,8 @@ void printSummary(const NumberTexts& texts)
     Utils::OutLine("Rec VCR Preroll    " + texts.recPreroll + " sec");
     Utils::OutLine("");
     Utils::OutLine("Edit Adjust        " + texts.editAdjust + " frames");
+    if (Kestrix::timebaseinfile)
+        Utils::OutLine("Time Base          " + Kestrix::timebase.settingText());
     Utils::OutLine("Stop on Exit       " + Kestrix::stopexit);
     Utils::OutLine("Log Edits          " + Kestrix::dolog);
     Utils::OutLine("");
@@ -225,6 +248,7 @@ void SettingsFile::load() const
     Kestrix::comport2 = reader.text("RecVCRCOMPort");
 
     NumberTexts texts = readNumberSettings(reader);
+    readTimeBase(reader);
     applyPrerollRules();
     printSummary(texts);
 }
@@ -260,6 +284,8 @@ std::vector<std::string> SettingsFile::savedLines()
         addReconLines(lines, recorderFields());
     lines.push_back(" ");
     lines.push_back(setting("EditAdjust", std::to_string(Kestrix::pvcradjust)));
+    if (Kestrix::timebaseinfile)
+        lines.push_back(setting("TimeBase", Kestrix::timebase.settingText()));
     lines.push_back(" ");
     lines.push_back(setting("StopOnExit", Kestrix::stopexit));
     lines.push_back(setting("LogEdits", Kestrix::dolog));

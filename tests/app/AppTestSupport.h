@@ -76,5 +76,7 @@ inline void resetSettingsFields()
     Kestrix::stopexit = "YES";
     Kestrix::log = false;
     Kestrix::dolog = "YES";
+    Kestrix::timebase = TimeBase();
+    Kestrix::timebaseinfile = false;
     Kestrix::props = Properties();
 }

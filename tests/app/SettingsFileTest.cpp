@@ -203,6 +203,44 @@ TEST_F(SettingsFileTest, MalformedNumbersNameKeyValueAndFile)
               "Settings error in " + path + ": RecCompression is \"high\", not a whole number");
 }
 
+TEST_F(SettingsFileTest, TimeBaseIsReadShownAndSavedOnlyWhenTheFileHasIt)
+{
+    struct Case {
+        const char* text;
+        TimeBase::Kind kind;
+        const char* saved;
+    };
+    for (const Case& c : {Case{"30", TimeBase::Kind::Fps30, "30"}, Case{"29.97", TimeBase::Kind::Fps2997, "29.97"},
+                          Case{"29.97DF", TimeBase::Kind::Fps2997DF, "29.97DF"}, Case{" 25 ", TimeBase::Kind::Fps25, "25"}}) {
+        resetSettingsFields();
+        std::string console = load(settingsText("RS422", "RS422", "TimeBase=" + std::string(c.text) + "\n"));
+        EXPECT_EQ(Kestrix::timebase.kind(), c.kind) << c.text;
+        EXPECT_NE(console.find("\nEdit Adjust        -2 frames\nTime Base          " + std::string(c.saved)
+                               + "\nStop on Exit       YES\n"),
+                  std::string::npos)
+            << console;
+        SettingsFile(path).save();
+        std::string saved = readFile(path);
+        EXPECT_NE(saved.find("\nEditAdjust=-2\nTimeBase=" + std::string(c.saved) + "\n \n"), std::string::npos) << saved;
+    }
+
+    resetSettingsFields();
+    Kestrix::timebase = TimeBase(TimeBase::Kind::Fps25);
+    std::string console = load(settingsText("RS422", "RS422"));
+    EXPECT_EQ(Kestrix::timebase, TimeBase()) << "a file without the key runs at 30";
+    EXPECT_EQ(console.find("Time Base"), std::string::npos) << console;
+    SettingsFile(path).save();
+    EXPECT_EQ(readFile(path).find("TimeBase"), std::string::npos);
+}
+
+TEST_F(SettingsFileTest, UnknownTimeBaseNamesKeyValueAndFile)
+{
+    for (std::string value : {"", "24", "30.0", "29.97 DF", "PAL"}) {
+        EXPECT_EQ(loadError(settingsText("RS422", "RS422", "TimeBase=" + value + "\n")),
+                  "Settings error in " + path + ": TimeBase is \"" + value + "\", not 30, 29.97, 29.97DF or 25");
+    }
+}
+
 TEST_F(SettingsFileTest, MissingKeysAreNamed)
 {
     std::string full =
