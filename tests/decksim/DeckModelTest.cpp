@@ -187,6 +187,42 @@ TEST_F(LockedDeckModelTest, PlayMovesOnlyAfterTheLockFrames)
     EXPECT_TRUE(status(player()).test(StatusBits::servoLock));
 }
 
+Options unevenLock(std::optional<int> playerLockFrames, std::optional<int> recorderLockFrames)
+{
+    Options options;
+    options.lockFrames = 5;
+    options.playerLockFrames = playerLockFrames;
+    options.recorderLockFrames = recorderLockFrames;
+    return options;
+}
+
+TEST(UnevenLock, EachDeckLocksAfterItsOwnFramesOrTheSharedOnes)
+{
+    const struct {
+        std::optional<int> player, recorder;
+        int playerLock, recorderLock;
+    } cases[] = {{2, std::nullopt, 2, 5}, {std::nullopt, 0, 5, 0}, {9, 3, 9, 3}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.playerLock) + " and " + std::to_string(c.recorderLock));
+        ManualClock clock{second};
+        DeckPair pair(unevenLock(c.player, c.recorder), clock);
+        const std::int64_t start = pair.advanceToNow();
+        pair.deck(Role::Player).play(start);
+        pair.deck(Role::Recorder).play(start);
+        const auto lockedAt = [&](Role role, std::int64_t at) {
+            clock.advanceMicros(at - clock.nowMicros());
+            return pair.deck(role).statusAt(pair.advanceToNow()).test(StatusBits::servoLock);
+        };
+        for (int frame = 1; frame <= 10; ++frame) {
+            const std::int64_t frameStart = start + pair.deck(Role::Player).framesToMicros(frame);
+            EXPECT_EQ(lockedAt(Role::Player, frameStart - 1), c.playerLock < frame) << frame;
+            EXPECT_EQ(lockedAt(Role::Recorder, frameStart - 1), c.recorderLock < frame) << frame;
+            EXPECT_EQ(lockedAt(Role::Player, frameStart), c.playerLock <= frame) << frame;
+            EXPECT_EQ(lockedAt(Role::Recorder, frameStart), c.recorderLock <= frame) << frame;
+        }
+    }
+}
+
 // The signal path ------------------------------------------------------------------------
 
 class SignalPathTest : public DeckModelTest {

@@ -3,6 +3,7 @@
 #include "tools/decksim/Clock.h"
 #include "tools/decksim/DeckPair.h"
 #include "tools/decksim/ProtocolEngine.h"
+#include "tools/decksim/StatusBits.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +21,7 @@ Bytes hex(const std::string& text)
 
 class ProtocolEngineTest : public ::testing::Test {
 protected:
-    explicit ProtocolEngineTest(Options options = {}) : pair(options, clock), engine(Role::Player, pair) {}
+    explicit ProtocolEngineTest(Options options = {}) : pair(options, clock), engine(Role::Player, pair, options) {}
 
     // Sends bytes as one chunk and returns all replies, concatenated.
     Bytes send(const Bytes& bytes)
@@ -159,6 +160,122 @@ TEST_F(ProtocolEngineTest, GarbageNeverWedgesTheDeck)
     EXPECT_EQ(send("00 11 11"), hex("11 12 80 A3 12 11 20 25 68"));
     // A short garbled block costs one checksum NAK and nothing more.
     EXPECT_EQ(send("20 55 00 00 11 11"), hex("11 12 04 27 12 11 20 25 68"));
+}
+
+// A bad line and a deck without variable speed ----------------------------------------------
+
+Options lineFaults(int nakEvery, int garbleEvery)
+{
+    Options options;
+    options.nakEvery = nakEvery;
+    options.garbleEvery = garbleEvery;
+    return options;
+}
+
+class NakEveryThirdTest : public ProtocolEngineTest {
+protected:
+    NakEveryThirdTest() : ProtocolEngineTest(lineFaults(3, 0)) {}
+};
+
+TEST_F(NakEveryThirdTest, EveryThirdBlockOfEachDeckIsRefusedAndNotCarriedOut)
+{
+    const StatusBits::Bit play = StatusBits::play;
+    EXPECT_EQ(send("00 11 11"), hex("12 11 20 25 68"));
+    EXPECT_EQ(send("61 0C 03 70"), hex("74 04 00 00 00 00 78"));
+    EXPECT_EQ(send("20 01 21"), hex("11 12 04 27"));
+    EXPECT_FALSE(pair.deck(Role::Player).statusAt(clock.nowMicros()).test(play));
+    EXPECT_EQ(send("20 01 21"), hex("10 01 11"));
+    EXPECT_TRUE(pair.deck(Role::Player).statusAt(clock.nowMicros()).test(play));
+
+    // The recorder keeps its own count.
+    ProtocolEngine recorder(Role::Recorder, pair, lineFaults(3, 0));
+    const Bytes stop = hex("20 00 20");
+    for (const char* expected : {"10 01 11", "10 01 11", "11 12 04 27"}) {
+        const auto exchanges = recorder.receive(stop.data(), stop.size(), clock.nowMicros());
+        ASSERT_EQ(exchanges.size(), 1u);
+        EXPECT_EQ(exchanges[0].reply, hex(expected));
+    }
+    EXPECT_EQ(send("00 11 11"), hex("12 11 20 25 68"));
+    EXPECT_EQ(send("20 00 20"), hex("11 12 04 27"));
+    EXPECT_TRUE(pair.deck(Role::Player).statusAt(clock.nowMicros()).test(play));
+}
+
+class GarbleEverySecondTest : public ProtocolEngineTest {
+protected:
+    GarbleEverySecondTest() : ProtocolEngineTest(lineFaults(0, 2)) {}
+};
+
+TEST_F(GarbleEverySecondTest, EverySecondReplyHasOneByteChangedAndAWrongChecksum)
+{
+    const std::vector<std::string> requests{"00 11 11", "00 11 11", "61 0C 03 70", "61 0C 03 70", "20 01 21", "20 01 21"};
+    const std::vector<std::string> clean{"12 11 20 25 68", "12 11 20 25 68", "74 04 00 00 00 00 78",
+                                         "74 04 00 00 00 00 78", "10 01 11", "10 01 11"};
+    for (std::size_t index = 0; index < requests.size(); ++index) {
+        SCOPED_TRACE(requests[index] + " #" + std::to_string(index + 1));
+        const Bytes reply = send(requests[index]);
+        const Bytes expected = hex(clean[index]);
+        ASSERT_EQ(reply.size(), expected.size());
+        std::size_t changed = 0;
+        for (std::size_t at = 0; at < reply.size(); ++at) {
+            changed += reply[at] != expected[at];
+        }
+        EXPECT_EQ(changed, index % 2 == 1 ? 1u : 0u);
+        EXPECT_EQ(Block::checksumIsValid(reply), index % 2 == 0);
+        EXPECT_EQ(Block::lengthFor(reply[0]), reply.size());
+    }
+    // Garbled or not, the commands were carried out.
+    EXPECT_TRUE(pair.deck(Role::Player).statusAt(clock.nowMicros()).test(StatusBits::play));
+}
+
+TEST_F(ProtocolEngineTest, VariableSpeedPlayMovesNearPlaySpeedUntilPlay)
+{
+    Deck& deck = pair.deck(Role::Player);
+    const auto status = [&] { return deck.statusAt(pair.advanceToNow()); };
+    const auto frame = [&] { return deck.positionFrameAt(pair.advanceToNow()); };
+    send("24 31 00 00 01 00 56");  // cue to 00:01:00:00, room to go back
+    clock.advanceMicros(10'000'000);
+    ASSERT_EQ(frame(), 1800);
+
+    EXPECT_EQ(send("21 12 42 75"), hex("10 01 11"));  // forward, 10^(2/32) = 1.155x
+    EXPECT_TRUE(status().test(StatusBits::var));
+    EXPECT_FALSE(status().test(StatusBits::reverse));
+    clock.advanceMicros(10'000'000);
+    EXPECT_EQ(frame(), 1800 + 346);
+
+    EXPECT_EQ(send("21 22 3E 81"), hex("10 01 11"));  // reverse, 0.866x
+    EXPECT_TRUE(status().test(StatusBits::var));
+    EXPECT_TRUE(status().test(StatusBits::reverse));
+    clock.advanceMicros(10'000'000);
+    EXPECT_EQ(frame(), 2146 - 260);
+
+    EXPECT_EQ(send("20 01 21"), hex("10 01 11"));
+    EXPECT_FALSE(status().test(StatusBits::var));
+    EXPECT_TRUE(status().test(StatusBits::play));
+    EXPECT_TRUE(status().test(StatusBits::servoLock));
+    clock.advanceMicros(10'000'000);
+    EXPECT_EQ(frame(), 1886 + 300);
+}
+
+class NoVarispeedTest : public ProtocolEngineTest {
+protected:
+    static Options noVarispeed()
+    {
+        Options options;
+        options.noVarispeed = true;
+        return options;
+    }
+    NoVarispeedTest() : ProtocolEngineTest(noVarispeed()) {}
+};
+
+TEST_F(NoVarispeedTest, VariableSpeedPlayIsAnUndefinedCommandAndChangesNothing)
+{
+    send("20 01 21");
+    EXPECT_EQ(send("21 12 40 73"), hex("11 12 01 24"));
+    EXPECT_EQ(send("21 22 40 83"), hex("11 12 01 24"));
+    const StatusBits status = pair.deck(Role::Player).statusAt(pair.advanceToNow());
+    EXPECT_FALSE(status.test(StatusBits::var));
+    EXPECT_TRUE(status.test(StatusBits::play));
+    EXPECT_FALSE(status.test(StatusBits::reverse));
 }
 
 }  // namespace

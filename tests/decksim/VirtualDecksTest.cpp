@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <numeric>
 #include <regex>
 #include <thread>
 
@@ -170,6 +171,47 @@ TEST(VirtualDecks, TraceHoldsEveryBlockBothWays)
     EXPECT_LT(trace[1].micros - trace[0].micros, 9000);
     decks.clearTrace();
     EXPECT_TRUE(decks.trace().empty());
+}
+
+// Line faults --------------------------------------------------------------------------------
+
+TEST(VirtualDecks, AdapterLatencyDeliversEachReplyWholeButLate)
+{
+    Options options;
+    options.adapterLatencyMs = 40;
+    VirtualDecks decks(options);
+    ControllerLine line(decks.path(Role::Player));
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        const auto sent = SteadyTime::now();
+        line.write(hex("00 11 11"));
+        EXPECT_EQ(line.read(5), hex("12 11 20 25 68"));
+        EXPECT_GE(SteadyTime::now() - sent, std::chrono::milliseconds(40));
+    }
+    ASSERT_TRUE(waitUntil([&] { return decks.trace().size() == 10; }));
+    // The trace shows when the deck sent the reply, not when the adapter passed it on.
+    const auto trace = decks.trace();
+    EXPECT_LT(trace[1].micros - trace[0].micros, 40'000);
+}
+
+TEST(VirtualDecks, EchoNakAndGarbleReachTheLine)
+{
+    Options options;
+    options.echo = true;
+    options.nakEvery = 2;
+    options.garbleEvery = 3;
+    VirtualDecks decks(options);
+    ControllerLine line(decks.path(Role::Recorder));
+    EXPECT_EQ(line.exchange("00 11 11", 3 + 5), hex("00 11 11 12 11 20 25 68"));
+    EXPECT_EQ(line.exchange("20 01 21", 3 + 4), hex("20 01 21 11 12 04 27"));
+    // The third reply is garbled; the status in it shows that the refused play did nothing.
+    const Bytes reply = line.exchange("61 20 09 8A", 4 + 12);
+    ASSERT_EQ(reply.size(), 16u);
+    EXPECT_EQ(Bytes(reply.begin(), reply.begin() + 4), hex("61 20 09 8A"));
+    const Bytes status(reply.begin() + 4, reply.end());
+    const Bytes stopped = hex("79 20 00 A0 02 00 00 00 40 00 00 7B");
+    EXPECT_FALSE(Block::checksumIsValid(status));
+    EXPECT_EQ(std::inner_product(status.begin(), status.end(), stopped.begin(), 0, std::plus<>(), std::not_equal_to<>()), 1);
 }
 
 // A scripted edit through the lines -------------------------------------------------------
