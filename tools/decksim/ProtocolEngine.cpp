@@ -120,6 +120,8 @@ Bytes ProtocolEngine::answer(const Bytes& block, std::int64_t receivedAt)
     case command(0x21, 0x21):
         deck.jog(now, true, data[0]);
         break;
+    // Variable-speed play, 21 12 forward and 21 22 reverse, with a speed byte like jog and
+    // shuttle; a deck that lacks it knows no such command.
     case command(0x21, 0x12):
     case command(0x21, 0x22):
         if (!varispeed_) {

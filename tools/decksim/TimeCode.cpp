@@ -14,11 +14,13 @@ struct Label {
     int frames;
 };
 
-// Drop-frame counting skips the labels 00 and 01 at the start of every minute except each
-// tenth, so ten minutes hold 17982 frames and each of their last nine minutes 1798.
+// Drop-frame counting (NTSC, 30 labels a second) skips the labels 00 and 01 at the start of
+// every minute except each tenth, so ten minutes hold 17982 frames and each of their last
+// nine minutes 1798.
+constexpr int dropFrameLabelsPerSecond = 30;
 constexpr int droppedPerMinute = 2;
-constexpr int dropFramePerTenMinutes = 10 * 60 * 30 - 9 * droppedPerMinute;
-constexpr int dropFramePerMinute = 60 * 30 - droppedPerMinute;
+constexpr int dropFramePerTenMinutes = 10 * 60 * dropFrameLabelsPerSecond - 9 * droppedPerMinute;
+constexpr int dropFramePerMinute = 60 * dropFrameLabelsPerSecond - droppedPerMinute;
 
 bool isDroppedLabel(const Label& label)
 {
@@ -54,7 +56,7 @@ int frameOf(Label label, TimeBase base)
     if (isDroppedLabel(label)) {
         label.frames = droppedPerMinute;
     }
-    const int count = (totalMinutes * 60 + label.seconds) * 30 + label.frames;
+    const int count = (totalMinutes * 60 + label.seconds) * dropFrameLabelsPerSecond + label.frames;
     return count - droppedPerMinute * (totalMinutes - totalMinutes / 10);
 }
 
@@ -73,6 +75,7 @@ std::optional<int> twoDigits(std::string_view text, std::size_t at)
 }
 
 constexpr Label tapeEndLabel{2, 0, 0, 0};
+// A deck marks drop-frame time code with bit 6 of the frames byte.
 constexpr std::uint8_t dropFrameFlag = 0x40;
 
 }  // namespace
