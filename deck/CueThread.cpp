@@ -4,6 +4,8 @@
 #include "deck/VCR.h"
 #include "ui/VCRPanel.h"
 
+#include <utility>
+
 namespace {
 
 // At least 50 s for a deck to report cue-up; after that the thread goes on as if it had.
@@ -12,13 +14,14 @@ constexpr int cueWaitStepMs = 10;
 
 }
 
-CueThread::CueThread(VCR* vcr) : vcr(vcr), vcrp(&vcr->panel())
+CueThread::CueThread(VCR* vcr, std::vector<std::uint8_t> cuePacket, std::uint64_t request)
+    : vcr(vcr), vcrp(&vcr->panel()), cuePacket_(std::move(cuePacket)), request_(request)
 {
 }
 
 CueThread::~CueThread()
 {
-    stopping_ = true;
+    abandoned_ = true;
     interrupt_.interrupt();
     if (thread_.joinable())
         thread_.join();
@@ -29,35 +32,54 @@ void CueThread::start()
     thread_ = std::thread([this] { run(); });
 }
 
-void CueThread::sleep(int ms)
+bool CueThread::sleep(int ms)
 {
-    // Once the deck is being destroyed the remaining steps run without pausing.
-    if (!stopping_)
+    if (!abandoned_)
         Utils::DelayT(ms);
+    return !abandoned_;
 }
 
 void CueThread::run()
 {
     ThreadInterrupt::Scope interruptible(interrupt_);
+    if (carryOut())
+        Utils::OutLine("Cue/Review/Play Finished!");
+    finished_ = true;
+}
+
+bool CueThread::carryOut()
+{
     vcrp->lockForCue();
     vcr->setcuedup(false);
     vcr->setmoving(1);
-    vcr->CommandB0(vcr->packetCopy(vcr->bscue));
-
-    for (int count = 0; !vcr->cuedup && count < cueWaitLimit && !stopping_; ++count)
-        sleep(cueWaitStepMs);
+    const Reply acknowledged = vcr->CommandB0(cuePacket_);
+    vcr->cueAcknowledged(acknowledged.exchange);
+    if (!waitForCueUp())
+        return false;
 
     // Park the deck, whether it reported cue-up or the limit ran out.
     vcr->pause();
-    sleep(200);
+    if (!sleep(200))
+        return false;
     vcr->setmoving(0);
     vcr->setcuedup(true);
+    vcr->cueParked(request_);
     vcr->ShowStat("CUED!!");
-    sleep(2000);
+    // A newer cue takes the panel and the play request over from here.
+    if (!sleep(2000))
+        return false;
     vcrp->unlockAfterCue();
-    if (vcr->getcueplay() && !stopping_)
+    if (vcr->getcueplay())
         vcr->CommandB0(VCR::bsplay);
     vcr->setcueplay(false);
-    Utils::OutLine("Cue/Review/Play Finished!");
-    finished_ = true;
+    return true;
+}
+
+bool CueThread::waitForCueUp()
+{
+    for (int count = 0; !vcr->cuedup && count < cueWaitLimit; ++count) {
+        if (!sleep(cueWaitStepMs))
+            return false;
+    }
+    return !abandoned_;
 }

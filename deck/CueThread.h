@@ -3,7 +3,9 @@
 #include "app/ThreadInterrupt.h"
 
 #include <atomic>
+#include <cstdint>
 #include <thread>
+#include <vector>
 
 class VCR;
 class VCRPanel;
@@ -12,8 +14,11 @@ class VCRPanel;
 // the operator, and starts play when a cue and play was asked for.
 class CueThread {
 public:
-    explicit CueThread(VCR* vcr);
-    // Stops and joins the thread; only tests destroy a deck.
+    // The cue packet and the request's number are taken when the cue is asked for, so a point
+    // entered meanwhile cannot change where this cue goes.
+    CueThread(VCR* vcr, std::vector<std::uint8_t> cuePacket, std::uint64_t request);
+    // Abandons the cue where it stands (a newer cue supersedes it, or the deck goes away) and
+    // joins the thread: nothing more is sent and no flag of the deck is touched.
     ~CueThread();
     CueThread(const CueThread&) = delete;
     CueThread& operator=(const CueThread&) = delete;
@@ -23,11 +28,17 @@ public:
 
 private:
     void run();
-    void sleep(int ms);
+    // The steps of the cue; false when it was abandoned on the way.
+    bool carryOut();
+    bool waitForCueUp();
+    // False when the cue was abandoned during the pause.
+    bool sleep(int ms);
 
     VCR* vcr;
     VCRPanel* vcrp;
-    std::atomic<bool> stopping_{false};
+    const std::vector<std::uint8_t> cuePacket_;
+    const std::uint64_t request_;
+    std::atomic<bool> abandoned_{false};
     std::atomic<bool> finished_{false};
     ThreadInterrupt interrupt_;
     std::thread thread_;

@@ -3,6 +3,7 @@
 #include "app/Kestrix.h"
 #include "app/Utils.h"
 #include "deck/CueThread.h"
+#include "deck/ReplyBlock.h"
 #include "deck/TCThread.h"
 #include "deck/VCRPort.h"
 #include "serial/backend/LinuxSerialBackend.h"
@@ -45,7 +46,7 @@ constexpr std::uint8_t playBit = 0x01, recordBit = 0x02, forwardBit = 0x04, rewi
 constexpr std::uint8_t cuedUpBit = 0x01, reverseBit = 0x04, jogBit = 0x10, shuttleBit = 0x20;
 constexpr std::uint8_t precueBit = 0x01;
 constexpr int fullStatusLength = 8;
-constexpr int shortestTimeReply = 3;
+constexpr int timeReplyLength = 7;
 
 // The RECON set-up packets are shared by both decks, which are built one after the other.
 std::mutex reconPacketsMutex;
@@ -90,7 +91,6 @@ VCR::~VCR()
     }
     poller.reset();
     cuethread.reset();
-    oldcuethreads.clear();
     localgui.reset();
     sop.reset();
 }
@@ -151,16 +151,37 @@ void VCR::MakeCSUM(Packet& packet)
 Reply VCR::CommandB0(const Packet& packet)
 {
     Reply reply = sop->SendSerial(packet);
-    std::lock_guard lock(stateMutex_);
-    SerIn = reply;
-    NumBytes = reply.count;
+    {
+        std::lock_guard lock(stateMutex_);
+        SerIn = reply;
+        NumBytes = reply.count;
+    }
+    if (reply.outcome == Reply::Outcome::Refused || reply.outcome == Reply::Outcome::Bad)
+        reportReplyFailure(reply);
     return reply;
+}
+
+void VCR::reportReplyFailure(const Reply& reply)
+{
+    // A refusal or a bad reply is never read as status or time code: the deck keeps what it
+    // last showed, and the operator learns why.
+    const std::string text = reply.outcome == Reply::Outcome::Refused
+        ? "DECK NAK: " + ReplyBlock::nakReason(reply[2])
+        : std::string("BAD DECK REPLY");
+    ShowStat(text);
+    bool first = false;
+    {
+        std::lock_guard lock(stateMutex_);
+        first = reportedFailures_.insert(text).second;
+    }
+    if (first)
+        Utils::OutLine(std::string(type ? "Record VCR: " : "Play VCR: ") + text);
 }
 
 void VCR::CommandStatus()
 {
     const Reply reply = CommandB0(bsgetstatus);
-    if (reply.count >= fullStatusLength) {
+    if (reply.answered() && reply.count >= fullStatusLength) {
         std::string text = ExtractStatusString(reply);
         {
             std::lock_guard lock(stateMutex_);
@@ -211,8 +232,12 @@ std::string VCR::ExtractStatusString(const Reply& reply)
         text += "Jog ";
         localgui->hilight((mode & reverseBit) ? localgui->bjogr : localgui->bjogf);
     }
-    cuedup = (mode & cuedUpBit) != 0;
-    if (cuedup)
+    const bool cuedUp = (mode & cuedUpBit) != 0;
+    // A reply to a status request made before the running cue was acknowledged speaks of
+    // the position before that cue.
+    if (reply.exchange >= cueStatusFrom_)
+        cuedup = cuedUp;
+    if (cuedUp)
         text += "CuedUp ";
     if (reply[precueByte] & precueBit)
         text += "PreCue ";
@@ -222,7 +247,7 @@ std::string VCR::ExtractStatusString(const Reply& reply)
 void VCR::CommandB8()
 {
     const Reply reply = CommandB0(bsgettc);
-    if (reply.count < shortestTimeReply)
+    if (!reply.answered() || reply.count < timeReplyLength)
         return;
     std::string shown;
     {

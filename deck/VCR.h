@@ -1,11 +1,13 @@
 #pragma once
 
 #include "deck/Reply.h"
+#include "deck/TimeBase.h"
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -95,6 +97,13 @@ public:
     void setreview();
     void reconcile();
     void setadjust(int n);
+    // The base this deck's time code counts on: the configured one, or 29.97 drop-frame once
+    // the deck's time code says it counts drop-frame.
+    TimeBase timeBase() const;
+    // Start-up configures each deck before its polling thread starts.
+    void setTimeBase(TimeBase base);
+    // The drop-frame flag of each time code reply.
+    void noteDropFrameFlag(bool flag);
 
     // --- cueing, preroll and review ---
     void cue(int which);
@@ -110,6 +119,13 @@ public:
     bool getcueplay() const { return cueplay_; }
     void setcueplay(bool flag) { cueplay_ = flag; }
     void setcuedup(bool flag) { cuedup = flag; }
+    // The cue thread's milestones: the deck acknowledged the cue command in that exchange;
+    // the cue of that request has parked the deck.
+    void cueAcknowledged(std::uint64_t exchange);
+    void cueParked(std::uint64_t request);
+    // From a cue request until its thread has parked the deck. Whoever sends the deck
+    // anything that moves it after a cue waits for this, or the park would stop it.
+    bool cueInProgress() const;
 
     // --- read access for the panels, the edit controller and tests ---
     VCRPanel& panel() { return *localgui; }
@@ -132,9 +148,6 @@ public:
 
     std::unique_ptr<TCThread> tcthread;
     std::unique_ptr<CueThread> cuethread;
-    // Cue threads that were replaced by a newer one; kept until the deck is destroyed, since
-    // nothing waits for or stops a cue thread.
-    std::vector<std::unique_ptr<CueThread>> oldcuethreads;
     bool lanc = false;
     std::atomic<bool> standby{false};
     int adjust = 0;
@@ -164,6 +177,10 @@ public:
     std::atomic<bool> outok{false};
 
 private:
+    // Atomic: the polling thread notes the flag while the operator thread does arithmetic.
+    std::atomic<TimeBase> configuredBase_{};
+    std::atomic<TimeBase> activeBase_{};
+
     void setUpRecon();
     // Puts a settings value into byte 3 of a shared RECON packet, checksums it and returns
     // the packet to send.
@@ -174,7 +191,19 @@ private:
     // Cues to the in point (0) or the out point (1), and plays there when asked.
     void cueTo(int which, bool thenPlay);
 
+    // Says a failed exchange on the panel, and on the console once per distinct failure.
+    void reportReplyFailure(const Reply& reply);
+
+    static constexpr std::uint64_t noCueStatus = UINT64_MAX;
     std::atomic<bool> cueplay_{false};
+    // Cue requests are numbered; the operator thread counts them, the cue thread reports the
+    // one it parked. A status reply may set cuedup only when its exchange began at or after
+    // cueStatusFrom_ (written by the operator thread and the cue thread, read by polling).
+    std::atomic<std::uint64_t> cueRequests_{0};
+    std::atomic<std::uint64_t> cuesParked_{0};
+    std::atomic<std::uint64_t> cueStatusFrom_{0};
+    // Failures already said on the console; under stateMutex_.
+    std::set<std::string> reportedFailures_;
     // Guards TC, TCString, StatusString and the packets, which the polling thread, cue
     // threads and the operator thread all touch.
     mutable std::mutex stateMutex_;

@@ -51,14 +51,31 @@ void VCR::CueUp()
 {
     if (!sop || !sop->hasOpenPort())
         return;
-    // Cleared here, before the thread exists, so that nobody waiting for this cue can mistake
-    // a flag left set by an earlier cue for its completion.
+    // A newer cue supersedes the running one: it stops where it stands, before anything of
+    // the new cue is sent, so it can neither park the deck mid-search nor touch the flags.
+    cuethread.reset();
+    const std::uint64_t request = ++cueRequests_;
+    // Until the deck has acknowledged the new cue command, no status reply can say it is
+    // cued: one requested before the cue could only speak of the old position.
+    cueStatusFrom_ = noCueStatus;
     cuedup = false;
-    std::erase_if(oldcuethreads, [](const std::unique_ptr<CueThread>& thread) { return thread->finished(); });
-    if (cuethread)
-        oldcuethreads.push_back(std::move(cuethread));
-    cuethread = std::make_unique<CueThread>(this);
+    cuethread = std::make_unique<CueThread>(this, packetCopy(bscue), request);
     cuethread->start();
+}
+
+void VCR::cueAcknowledged(std::uint64_t exchange)
+{
+    cueStatusFrom_ = exchange + 1;
+}
+
+void VCR::cueParked(std::uint64_t request)
+{
+    cuesParked_ = request;
+}
+
+bool VCR::cueInProgress() const
+{
+    return cuesParked_ != cueRequests_;
 }
 
 void VCR::makepreroll(int seconds)

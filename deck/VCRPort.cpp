@@ -1,6 +1,7 @@
 #include "deck/VCRPort.h"
 
 #include "app/Utils.h"
+#include "deck/ReplyBlock.h"
 #include "serial/SerInputStream.h"
 #include "serial/SerOutputStream.h"
 #include "serial/SerialConfig.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -79,8 +81,13 @@ void VCRPort::setUpRs422Lines()
 
 void VCRPort::makeStreams()
 {
-    guarded("Unable to make OutputStream",
-            [this] { SerialOutStream = std::make_unique<serial::SerOutputStream>(*serialPort); });
+    guarded("Unable to make OutputStream", [this] {
+        auto stream = std::make_unique<serial::SerOutputStream>(*serialPort);
+        // The stream would wait for ever on a line that stopped taking bytes (CTS dropped, a far
+        // end that stopped reading) while it holds the link: a write gives up instead.
+        serialPort->setTimeoutTx(writeLimitMs());
+        SerialOutStream = std::move(stream);
+    });
     guarded("Unable to make InputStream",
             [this] { SerialInStream = std::make_unique<serial::SerInputStream>(*serialPort); });
 }
@@ -98,13 +105,31 @@ Reply VCRPort::SendSerial(const std::vector<std::uint8_t>& request)
 {
     std::lock_guard lock(lock_);
     serin = Reply{};
+    serin.exchange = ++exchanges_;
     numBytes = 0;
-    if (SendSer(request)) {
-        DelayT(wait);
-        ReadSer();
+    discardStaleInput();
+    if (!SendSer(request)) {
+        serin.outcome = Reply::Outcome::WriteFailed;
+        return serin;
     }
+    if (SerialInStream)
+        ReadSer(request);
+    else
+        DelayT(wait);  // nothing can be read: keep the deck's pace all the same
     serin.count = numBytes;
     return serin;
+}
+
+void VCRPort::discardStaleInput()
+{
+    // A reply that came after an earlier exchange gave up must not answer this one.
+    if (!SerialInStream)
+        return;
+    try {
+        serialPort->rxFlush();
+    } catch (const serial::IOError&) {
+        // What cannot be discarded is recognised as not answering the request.
+    }
 }
 
 bool VCRPort::SendSer(const std::vector<std::uint8_t>& request)
@@ -120,24 +145,71 @@ bool VCRPort::SendSer(const std::vector<std::uint8_t>& request)
     }
 }
 
-void VCRPort::ReadSer()
+void VCRPort::ReadSer(const std::vector<std::uint8_t>& request)
 {
-    numBytes = 0;
-    if (!SerialInStream)
-        return;
-    try {
-        // A line that never falls silent (a babbling or looped-back port) must not hold the
-        // link forever: after this many chunks the rest is discarded like any surplus.
-        constexpr int maxChunks = 256;
-        for (int chunk = 0; chunk < maxChunks && SerialInStream->available() > 0; ++chunk) {
-            const int got = SerialInStream->read(readBuf_);
-            std::copy_n(readBuf_.begin(), std::clamp(got, 0, buffersize), serin.bytes.begin());
-            numBytes = got;
+    using Clock = std::chrono::steady_clock;
+    // A USB adapter holds received bytes for its latency timer, so a reply may come late and
+    // in pieces; a reply that ends early ends the exchange early.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(wait + adapterLatencyAllowanceMs);
+    constexpr auto step = std::chrono::microseconds(500);
+    std::vector<std::uint8_t> collected;
+    std::size_t start = 0;
+    std::optional<std::size_t> firstJunk;
+    for (;;) {
+        const std::size_t wanted = collected.size() > start
+            ? start + static_cast<std::size_t>(ReplyBlock::lengthFrom(collected[start]))
+            : start + 1;
+        if (collected.size() >= wanted) {
+            const std::uint8_t* block = collected.data() + start;
+            const int length = static_cast<int>(wanted - start);
+            if (!ReplyBlock::checksumOk(block, length)) {
+                // A garbled reply, or the tail of one that came too late for an earlier
+                // exchange: look for a whole block further on.
+                firstJunk = firstJunk.value_or(start);
+                ++start;
+                continue;
+            }
+            const bool echo = std::equal(request.begin(), request.end(), block, block + length);
+            if (!echo && ReplyBlock::answers(request, block, length)) {
+                take(block, length,
+                     ReplyBlock::isNak(block, length) ? Reply::Outcome::Refused : Reply::Outcome::Answered);
+                return;
+            }
+            start = wanted;  // an echo of the request, or a late answer to an earlier one
+            continue;
         }
-        serialPort->rxFlush();
-    } catch (const serial::IOError&) {
-        // A failed read keeps what was read before it.
+        if (Clock::now() >= deadline || !readArrived(collected, wanted)) {
+            const std::size_t from = firstJunk.value_or(start);
+            if (collected.size() > from)
+                take(collected.data() + from, static_cast<int>(collected.size() - from), Reply::Outcome::Bad);
+            return;
+        }
+        if (collected.size() < wanted)
+            std::this_thread::sleep_for(step);
     }
+}
+
+bool VCRPort::readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted)
+{
+    try {
+        const int ready = SerialInStream->available();
+        if (ready <= 0)
+            return true;
+        std::vector<std::uint8_t> piece(std::min(static_cast<std::size_t>(ready), wanted - collected.size()));
+        const int got = SerialInStream->read(piece);
+        collected.insert(collected.end(), piece.begin(), piece.begin() + std::clamp(got, 0, static_cast<int>(piece.size())));
+        return true;
+    } catch (const serial::IOError&) {
+        return false;
+    }
+}
+
+void VCRPort::take(const std::uint8_t* block, int length, Reply::Outcome outcome)
+{
+    const int kept = std::min(length, buffersize);
+    std::copy_n(block, kept, serin.bytes.begin());
+    serin.outcome = outcome;
+    numBytes = kept;
 }
 
 void VCRPort::setwait(int ms)
@@ -160,9 +232,17 @@ bool VCRPort::hasOutStream() const
     return SerialOutStream != nullptr;
 }
 
+int VCRPort::writeLimitMs()
+{
+    // The longest block (18 bytes) at 38400 bit/s with a start, a parity and a stop bit.
+    constexpr int longestBlock = 18;
+    constexpr int bitsPerByte = 11;
+    constexpr int bitRate = 38400;
+    return (longestBlock * bitsPerByte * 1000 + bitRate - 1) / bitRate + writeMarginMs;
+}
+
 void VCRPort::DelayT(int ms)
 {
-    // The reply wait is protocol timing, not a pause: cutting it short would leave the
-    // deck's reply to be read as the answer to the next request.
+    // Protocol timing, not a pause: it is never cut short.
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

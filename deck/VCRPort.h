@@ -28,9 +28,17 @@ public:
     VCRPort(const VCRPort&) = delete;
     VCRPort& operator=(const VCRPort&) = delete;
 
-    // Writes the request, waits `wait` ms and collects the reply, all under the link's lock.
-    // The reply is handed out by value together with its byte count.
+    // The time a deck may take to answer, the adapter's latency allowance on top of it, and
+    // the longest a write may stall: all protocol timing, in milliseconds.
+    static constexpr int adapterLatencyAllowanceMs = 25;
+    static constexpr int writeMarginMs = 50;
+    static int writeLimitMs();
+
+    // Discards stale input, writes the request and reads until the whole reply block has
+    // arrived or the deadline passes, all under the link's lock. The reply is handed out by
+    // value with its length, its outcome and the number of its exchange.
     Reply SendSerial(const std::vector<std::uint8_t>& request);
+    // The time the deck has to answer; the reply deadline adds the adapter allowance to it.
     void setwait(int ms);
     int SerCount() const;
 
@@ -48,7 +56,14 @@ private:
     void setUpRs422Lines();
     void makeStreams();
     bool SendSer(const std::vector<std::uint8_t>& request);
-    void ReadSer();
+    // Reads until a block that answers the request is whole, skipping an echo of the request
+    // and blocks that answer something else, or until the deadline.
+    void ReadSer(const std::vector<std::uint8_t>& request);
+    // Appends what has arrived, at most up to the reply's end; false when the read failed.
+    bool readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted);
+    // Puts the block (or what came of it) into the reply with its outcome.
+    void take(const std::uint8_t* block, int length, Reply::Outcome outcome);
+    void discardStaleInput();
     static void DelayT(int ms);
 
     bool LANC = false;
@@ -60,8 +75,8 @@ private:
     int txBuf = 2048;
     int rxBuf = 4096;
     std::atomic<int> numBytes{0};
+    std::uint64_t exchanges_ = 0;
     Reply serin;
-    std::vector<std::uint8_t> readBuf_ = std::vector<std::uint8_t>(buffersize);
     VCR* vcr = nullptr;
     std::shared_ptr<serial::SerialConfig> serCfg;
     std::unique_ptr<serial::SerialPort> serialPort;

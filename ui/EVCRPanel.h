@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deck/TimeBase.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Panel.h"
@@ -45,12 +46,12 @@ public:
     void logedit();
     void ShowStatus(const std::string& text);
 
-    // The player's edit adjust in milliseconds: 33 ms per frame plus a third of a
-    // millisecond per frame, truncated toward zero.
-    static int adjustms(int frames);
-    // An edit length of whole seconds and frames in milliseconds (33.3333 ms per frame,
-    // truncated toward zero).
-    static int editlengthms(int seconds, int frames);
+    // The player's edit adjust in milliseconds: at 30 fps 33 ms per frame plus a third of a
+    // millisecond per frame, truncated toward zero; on other bases the frames' real time.
+    static int adjustms(int frames, TimeBase base = TimeBase());
+    // An edit length of whole seconds and frames in milliseconds: at 30 fps 33.3333 ms per
+    // frame, truncated toward zero; on other bases the frames' real time.
+    static int editlengthms(int seconds, int frames, TimeBase base = TimeBase());
 
     int dx = 0;
     EVCR* svcr = nullptr;
@@ -77,6 +78,8 @@ private:
     // Waits inside a sequence; false when the sequence was aborted.
     static bool wait(int ms);
     bool waitcuedup(VCR* vcr, int waits, int ms);
+    // Waits until the deck's cue thread has parked it; false when the sequence was aborted.
+    bool waitcueended(VCR* vcr);
     // Rolls both decks in the order their prerolls need and puts the recorder into edit.
     bool roll();
 };

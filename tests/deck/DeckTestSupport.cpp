@@ -56,4 +56,13 @@ std::string consoleOf(const std::function<void()>& block)
     return testing::internal::GetCapturedStdout();
 }
 
+Packet withChecksum(Packet block)
+{
+    unsigned sum = 0;
+    for (const auto byte : block)
+        sum += byte;
+    block.push_back(static_cast<std::uint8_t>(sum));
+    return block;
+}
+
 }

@@ -41,4 +41,7 @@ void resetDeckSettings();
 // Console output of one block of code.
 std::string consoleOf(const std::function<void()>& block);
 
+// The block with its checksum appended, as a deck sends it.
+Packet withChecksum(Packet block);
+
 }

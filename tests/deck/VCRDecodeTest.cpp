@@ -30,19 +30,13 @@ protected:
         fake->clearCalls();
     }
 
-    // A reply of count bytes that the deck sends to the next request.
+    // The status reply the deck sends to the next request; only its first count bytes
+    // arrive.
     void replyStatus(std::uint8_t transport, std::uint8_t mode, std::uint8_t precue, int count = 12)
     {
-        Packet reply(count, 0);
-        reply[0] = 0x79;
-        reply[1] = 0x20;
-        if (count > 3)
-            reply[3] = transport;
-        if (count > 4)
-            reply[4] = mode;
-        if (count > 6)
-            reply[6] = precue;
-        fake->receive(reply);
+        Packet reply = decktest::withChecksum({0x79, 0x20, 0, transport, mode, 0, precue, 0, 0, 0, 0});
+        reply.resize(count);
+        fake->answerNextWrite(reply);
     }
 
     bool marked(const ui::Widget& widget) const
@@ -107,7 +101,7 @@ TEST_F(DeckOnFakePort, ShortStatusChangesNothingAndSilenceShowsNoVcrStatus)
     vcr->CommandStatus();
     EXPECT_EQ(vcr->NumBytes, 7);
     EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
-    EXPECT_EQ(vcr->panel().statusfield.text(), "Play Stop Stby CuedUp ");
+    EXPECT_EQ(vcr->panel().statusfield.text(), "BAD DECK REPLY");
     EXPECT_TRUE(vcr->standby);
     EXPECT_TRUE(vcr->cuedup);
 
@@ -138,17 +132,17 @@ TEST_F(DeckOnFakePort, TimeCodeRepliesAreDecodedWithFlagBitsMasked)
         const char* shown;
     };
     const Case cases[] = {
-        {{0x74, 0x04, 0x29, 0x59, 0x59, 0x23, 0x70}, "23:59:59:29"},
-        {{0x74, 0x04, 0x69, 0x59, 0x59, 0x23, 0xB0}, "23:59:59:29"},
-        {{0x74, 0x04, 0x1D, 0x85, 0x00, 0xC1, 0x00}, "01:00:85:13"},
-        // Too short: the last time code stays.
+        {decktest::withChecksum({0x74, 0x04, 0x29, 0x59, 0x59, 0x23}), "23:59:59:29"},
+        {decktest::withChecksum({0x74, 0x04, 0x69, 0x59, 0x59, 0x23}), "23:59:59:29"},
+        {decktest::withChecksum({0x74, 0x04, 0x1D, 0x85, 0x00, 0xC1}), "01:00:85:13"},
+        // Too short, a wrong checksum, a NAK: the last time code stays.
         {{0x74, 0x04}, "01:00:85:13"},
-        // Three bytes are decoded; the missing ones read as 0.
-        {{0x11, 0x12, 0x04}, "00:00:00:04"},
+        {{0x74, 0x04, 0x01, 0x00, 0x00, 0x00, 0x7A}, "01:00:85:13"},
+        {{0x11, 0x12, 0x04, 0x27}, "01:00:85:13"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
-        fake->receive(c.reply);
+        fake->answerNextWrite(c.reply);
         vcr->CommandB8();
         EXPECT_EQ(vcr->timecode(), c.shown);
         EXPECT_EQ(vcr->TC, c.shown);
@@ -191,7 +185,7 @@ TEST(DeckOnLancLink, SameLevelOnCtsAndDsrShowsNoVcrDetected)
     fake->setResult("SerSigCTS", 1);
     fake->setResult("SerSigDSR", 1);
     VCR vcr("COM4", true, false);
-    fake->receive({0x79, 0x20, 0, 0x21, 0x01, 0, 0, 0, 0, 0, 0, 0});
+    fake->answerNextWrite(decktest::withChecksum({0x79, 0x20, 0, 0x21, 0x01, 0, 0, 0, 0, 0, 0}));
 
     vcr.CommandStatus();
 

@@ -13,14 +13,6 @@ namespace {
 
 const Packet statusRequest{0x61, 0x20, 0x09, 0x8A};
 
-Packet sequence(int from, int count)
-{
-    Packet bytes;
-    for (int i = 0; i < count; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(from + i));
-    return bytes;
-}
-
 }
 
 TEST(VCRPort, Rs422LinkIs38400OddWithoutHandshakeAndRaisesDtrAndRts)
@@ -62,9 +54,10 @@ TEST(VCRPort, LancLinkUsesCtsRtsHandshakeAndMakesStreamsOnlyWhenCtsAndDsrDiffer)
         EXPECT_EQ(fake->count("SerSetRTS"), 0);
 
         // Without streams the request still goes out, and no reply is ever read.
-        fake->receive({0x10, 0x01, 0x11});
-        Reply reply = link.SendSerial(statusRequest);
-        EXPECT_EQ(fake->sent(), statusRequest);
+        const Packet play{0x20, 0x01, 0x21};
+        fake->answerNextWrite({0x10, 0x01, 0x11});
+        Reply reply = link.SendSerial(play);
+        EXPECT_EQ(fake->sent(), play);
         EXPECT_EQ(reply.count, c.streams ? 3 : 0);
         EXPECT_EQ(link.SerCount(), reply.count);
     }
@@ -164,30 +157,31 @@ TEST(VCRPort, FailedWriteReturnsZerosAtOnceWithoutReading)
     EXPECT_EQ(fake->count("SerGetData") + fake->count("SerGetByte"), 0);
 }
 
-TEST(VCRPort, NoReplyGivesSixteenZerosAndAStaleBufferIsCleared)
+TEST(VCRPort, StaleInputIsDiscardedAndNoReplyGivesSixteenZeros)
 {
     FakeBackend fake;
     VCRPort link("COM3", nullptr, false);
-    fake->receive(sequence(1, 10));
-    EXPECT_EQ(link.SendSerial(statusRequest).count, 10);
+    fake->receive(decktest::withChecksum({0x79, 0x20, 0, 0x20, 0, 0, 0, 0, 0, 0, 0}));
 
     Reply reply = link.SendSerial(statusRequest);
+    EXPECT_EQ(reply.outcome, Reply::Outcome::Silent);
     EXPECT_EQ(reply.count, 0);
     EXPECT_EQ(reply.bytes, Reply{}.bytes);
 }
 
-TEST(VCRPort, OverlongReplyLeavesTheLastChunkAtTheStartAndNothingPending)
+TEST(VCRPort, TheLongestBlockKeepsItsFirstSixteenBytesAndNothingPending)
 {
     FakeBackend fake;
     VCRPort link("COM3", nullptr, false);
-    fake->receive(sequence(1, 20));
+    Packet longest{0x7F, 0x20};
+    longest.resize(17, 0x01);
+    longest = decktest::withChecksum(longest);
+    fake->answerNextWrite(longest);
 
-    Reply reply = link.SendSerial(statusRequest);
+    Reply reply = link.SendSerial({0x61, 0x20, 0x0F, 0x90});
 
-    EXPECT_EQ(reply.count, 4);
-    Reply expected;
-    for (int i = 0; i < 16; ++i)
-        expected.bytes[i] = static_cast<std::uint8_t>(i < 4 ? 17 + i : 1 + i);
-    EXPECT_EQ(reply.bytes, expected.bytes);
+    EXPECT_EQ(reply.outcome, Reply::Outcome::Answered);
+    EXPECT_EQ(reply.count, 16);
+    EXPECT_TRUE(std::equal(reply.bytes.begin(), reply.bytes.end(), longest.begin()));
     EXPECT_EQ(link.SendSerial(statusRequest).count, 0);
 }

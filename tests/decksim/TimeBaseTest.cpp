@@ -23,7 +23,7 @@ Options withBase(TimeBase base, int playerStartFrame = 0)
     return options;
 }
 
-class TimeBaseTest : public ::testing::Test {
+class VirtualTimeBase : public ::testing::Test {
 protected:
     // The player of a pair in the given time base, reached through its protocol engine.
     struct Player {
@@ -65,7 +65,7 @@ protected:
     ManualClock clock{5 * second};
 };
 
-TEST_F(TimeBaseTest, DropFrameLabelsSkipTwoAtEachMinuteButTheTenthAndCarryTheFlag)
+TEST_F(VirtualTimeBase, DropFrameLabelsSkipTwoAtEachMinuteButTheTenthAndCarryTheFlag)
 {
     // Frame 1798 is 00:00:59:28; frame 17980 is 00:09:59:28.
     EXPECT_EQ(labelsWhilePlaying(withBase(TimeBase::fps2997DropFrame, 1798), 3),
@@ -74,7 +74,7 @@ TEST_F(TimeBaseTest, DropFrameLabelsSkipTwoAtEachMinuteButTheTenthAndCarryTheFla
               (std::vector<Bytes>{hex("68 59 09 00"), hex("69 59 09 00"), hex("40 00 10 00"), hex("41 00 10 00")}));
 }
 
-TEST_F(TimeBaseTest, NonDropBasesCountEveryLabelWithoutTheFlag)
+TEST_F(VirtualTimeBase, NonDropBasesCountEveryLabelWithoutTheFlag)
 {
     EXPECT_EQ(labelsWhilePlaying(withBase(TimeBase::fps2997, 1798), 3),
               (std::vector<Bytes>{hex("28 59 00 00"), hex("29 59 00 00"), hex("00 00 01 00")}));
@@ -82,7 +82,7 @@ TEST_F(TimeBaseTest, NonDropBasesCountEveryLabelWithoutTheFlag)
               (std::vector<Bytes>{hex("23 00 00 00"), hex("24 00 00 00"), hex("00 01 00 00")}));
 }
 
-TEST_F(TimeBaseTest, TimeDataAreReadAsLabelsOfTheBase)
+TEST_F(VirtualTimeBase, TimeDataAreReadAsLabelsOfTheBase)
 {
     Player dropFrame(withBase(TimeBase::fps2997DropFrame), clock);
     const Deck& deck = dropFrame.pair.deck(Role::Player);
@@ -104,7 +104,7 @@ TEST_F(TimeBaseTest, TimeDataAreReadAsLabelsOfTheBase)
     EXPECT_EQ(pal.pair.deck(Role::Player).prerollFrames(), 125);
 }
 
-TEST_F(TimeBaseTest, NtscTapeRunsAThousandthSlowerThanThirtyFrameTape)
+TEST_F(VirtualTimeBase, NtscTapeRunsAThousandthSlowerThanThirtyFrameTape)
 {
     Player thirty(withBase(TimeBase::fps30), clock);
     Player ntsc(withBase(TimeBase::fps2997), clock);
@@ -121,7 +121,7 @@ TEST_F(TimeBaseTest, NtscTapeRunsAThousandthSlowerThanThirtyFrameTape)
     EXPECT_EQ(dropFrame.timeData(clock.nowMicros()), hex("40 41 16 00"));  // 00:16:41:00, in step with it
 }
 
-TEST_F(TimeBaseTest, TapeEndsAtTheLabelTwoHoursInEachBase)
+TEST_F(VirtualTimeBase, TapeEndsAtTheLabelTwoHoursInEachBase)
 {
     const std::pair<TimeBase, int> ends[] = {
         {TimeBase::fps30, 216000}, {TimeBase::fps2997, 216000}, {TimeBase::fps2997DropFrame, 215784}, {TimeBase::fps25, 180000}};

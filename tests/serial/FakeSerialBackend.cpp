@@ -31,6 +31,17 @@ void FakeSerialBackend::receive(const Bytes& bytes, std::chrono::milliseconds de
     }
 }
 
+void FakeSerialBackend::answerNextWrite(std::vector<Piece> pieces)
+{
+    std::lock_guard lock(mutex);
+    answers.push_back(std::move(pieces));
+}
+
+void FakeSerialBackend::answerNextWrite(const Bytes& bytes, std::chrono::milliseconds delay)
+{
+    answerNextWrite({Piece{bytes, delay}});
+}
+
 FakeSerialBackend::Bytes FakeSerialBackend::sent() const
 {
     std::lock_guard lock(mutex);
@@ -162,6 +173,15 @@ int FakeSerialBackend::SerPutData(int port, const std::uint8_t* data, int count)
     const int result = record({"SerPutData", {port, count}, bytes}).value_or(count);
     const int taken = std::clamp(result, 0, std::max(count, 0));
     accepted.insert(accepted.end(), bytes.begin(), bytes.begin() + taken);
+    if (taken > 0 && !answers.empty()) {
+        const auto written = Clock::now();
+        for (const auto& piece : answers.front()) {
+            for (const auto byte : piece.bytes) {
+                incoming.push_back({written + piece.delay, byte});
+            }
+        }
+        answers.pop_front();
+    }
     return result;
 }
 
@@ -196,7 +216,9 @@ int FakeSerialBackend::SerGetData(int port, std::uint8_t* buffer, int count)
 int FakeSerialBackend::SerRxFlush(int port)
 {
     std::lock_guard lock(mutex);
-    incoming.clear();
+    // Only what has arrived can be discarded; bytes still on their way come later.
+    const auto now = Clock::now();
+    std::erase_if(incoming, [now](const Arrival& a) { return a.at <= now; });
     return record({"SerRxFlush", {port}, {}}).value_or(0);
 }
 

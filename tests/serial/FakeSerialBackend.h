@@ -45,6 +45,15 @@ public:
 
     // Bytes that arrive at the port after delay from now.
     void receive(const Bytes& bytes, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
+    // One piece of a far end's answer: bytes that arrive delay after the write they answer.
+    struct Piece {
+        Bytes bytes;
+        std::chrono::milliseconds delay{0};
+    };
+    // The far end's answer to the next write not yet answered: the pieces arrive after that
+    // write, as a deck's reply does. Answers are used one per write, in order.
+    void answerNextWrite(std::vector<Piece> pieces);
+    void answerNextWrite(const Bytes& bytes, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     // Every byte accepted by SerPutByte and SerPutData, in order.
     Bytes sent() const;
 
@@ -106,6 +115,7 @@ private:
     std::map<std::string, std::deque<int>> queuedResults;
     std::vector<Call> history;
     std::deque<Arrival> incoming;
+    std::deque<std::vector<Piece>> answers;
     Bytes accepted;
     std::optional<serial::SerialConfig> configured;
     std::map<int, int> timeoutsRx;
