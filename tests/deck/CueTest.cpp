@@ -101,3 +101,53 @@ TEST_F(Cueing, ADeckThatNeverReportsCueUpIsTakenAsCuedAfterFiftySeconds)
     EXPECT_GE(Clock::now() - start, std::chrono::seconds(50));
     EXPECT_TRUE(waitFor([&] { return receivedAt(VCR::bsplay).has_value(); }, 5000));
 }
+
+TEST_F(Cueing, ANewerCueSupersedesTheRunningOneAndGoesWhereItWasAskedToGo)
+{
+    const Bytes cueTo20s{0x24, 0x31, 0x00, 0x20, 0x00, 0x00, 0x75};
+    decks->setNoCue(Role::Player, true);
+    vcr->cue(1);
+    ASSERT_TRUE(waitFor([&] { return receivedAt(cueTo20s).has_value(); }));
+    decks->setNoCue(Role::Player, false);
+
+    std::string console = decktest::consoleOf([&] {
+        vcr->cueplay(0);
+        // A point encoded after the request does not move the cue that was asked for.
+        vcr->MakeCueString("00:00:30:00");
+        ASSERT_TRUE(waitFor([&] { return vcr->cuethread->finished(); }, 10000));
+    });
+
+    const std::vector<Bytes> sent = commands();
+    ASSERT_FALSE(sent.empty());
+    EXPECT_EQ(sent.front(), cueTo20s);
+    const std::vector<Bytes> afterFirst(sent.begin() + 1, sent.end());
+    EXPECT_EQ(afterFirst, (std::vector<Bytes>{cueTo10s, VCR::bspause, VCR::bsplay}))
+        << "the superseded cue neither parks the deck nor takes the play request";
+    EXPECT_EQ(console, "Cue/Review/Play Finished!\n");
+}
+
+TEST_F(Cueing, AStatusAskedForBeforeTheCueCannotSayTheCueIsDone)
+{
+    vcr->cue(0);
+    ASSERT_TRUE(waitFor([&] { return vcr->cuethread->finished(); }, 10000));
+    const Reply parked = vcr->CommandB0(VCR::bsgetstatus);
+    ASSERT_TRUE(parked[4] & 0x01) << "the deck reports cue-up at the in point";
+
+    vcr->cue(1);
+    ASSERT_TRUE(waitFor([&] { return commands().size() >= 3; }));
+    // That reply decoded only now, after the new cue went out.
+    vcr->ExtractStatusString(parked);
+    EXPECT_FALSE(vcr->cuedup);
+    ASSERT_TRUE(waitFor([&] { return vcr->cuethread->finished(); }, 10000));
+    EXPECT_EQ(decks->positionFrames(Role::Player), 600) << "parked at the out point, not on the way";
+}
+
+TEST_F(Cueing, ACueIsInProgressUntilItsStillCommandHasGone)
+{
+    vcr->cue(0);
+    ASSERT_TRUE(waitFor([&] { return vcr->cuedup.load(); }, 10000));
+    // The deck said it is cued; the park is still to come.
+    EXPECT_TRUE(vcr->cueInProgress());
+    ASSERT_TRUE(waitFor([&] { return !vcr->cueInProgress(); }, 5000));
+    EXPECT_TRUE(receivedAt(VCR::bspause).has_value());
+}
