@@ -36,9 +36,11 @@ void Kestrix::init()
     GetProps();
 
     pvcr = new VCR(comport1, lanc1, false);
+    pvcr->setTimeBase(timebase);
     pvcr->makepreroll(pvcrpreroll);
     pvcr->setadjust(pvcradjust);
     rvcr = new VCR(comport2, lanc2, true);
+    rvcr->setTimeBase(timebase);
     rvcr->makepreroll(rvcrpreroll);
     // The edit adjust times the player only.
     rvcradjust = 0;

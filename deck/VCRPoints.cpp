@@ -8,28 +8,36 @@
 #include "ui/VCRPanel.h"
 
 #include <array>
+#include <cstdint>
 
 namespace {
 
-constexpr int framesPerSecond = 30;
-constexpr int framesPerMinute = 1800;
-constexpr int framesPerHour = 108000;
 const QColor outPointRefused = Qt::gray;
+const char* const outPointRefusedText = "OUTPOINT NOT VALID";
 
-// The eight digits of HH:MM:SS:FF (hours tens first); the separators are not read.
-std::array<int, 8> digitsOf(const std::string& tc)
+int frameOn(const TimeBase& base, const std::string& tc)
 {
-    static constexpr std::array<int, 8> positions{0, 1, 3, 4, 6, 7, 9, 10};
-    if (tc.size() != 11)
+    std::optional<int> frame = base.frameOf(tc);
+    if (!frame)
         throw InvalidTimeCode(tc);
+    return *frame;
+}
+
+// The eight digits of a label (hours tens first); the separators are not read.
+std::array<int, 8> digitsOf(const std::string& label)
+{
+    static constexpr std::array<std::size_t, 8> positions{0, 1, 3, 4, 6, 7, 9, 10};
     std::array<int, 8> digits{};
-    for (std::size_t i = 0; i < positions.size(); ++i) {
-        char c = tc[positions[i]];
-        if (c < '0' || c > '9')
-            throw InvalidTimeCode(tc);
-        digits[i] = c - '0';
-    }
+    for (std::size_t i = 0; i < positions.size(); ++i)
+        digits[i] = label[positions[i]] - '0';
     return digits;
+}
+
+// Both edit points are checked before either is sent, so a wrongly typed one sends nothing.
+void checkPoints(const VCR& vcr, const VCRPanel& panel)
+{
+    vcr.calcframes(panel.cuefield.text());
+    vcr.calcframes(panel.endfield.text());
 }
 
 std::uint8_t bcdByte(int tens, int units)
@@ -49,39 +57,32 @@ std::uint8_t sumOf(const Packet& packet, std::size_t from, std::size_t to)
 
 int VCR::calcframes(const std::string& tc) const
 {
-    auto d = digitsOf(tc);
-    return d[0] * 1080000 + d[1] * framesPerHour + d[2] * 18000 + d[3] * framesPerMinute + d[4] * 300
-        + d[5] * framesPerSecond + d[6] * 10 + d[7];
+    return frameOn(timeBase(), tc);
 }
 
 void VCR::CalcDuration()
 {
-    int in = calcframes(localgui->cuefield.text());
-    int out = calcframes(localgui->endfield.text());
-    duration = out - in;
-    durationfr = duration % framesPerSecond;
-    durationsec = duration / framesPerSecond;
+    const TimeBase base = timeBase();
+    const int in = frameOn(base, localgui->cuefield.text());
+    const int out = frameOn(base, localgui->endfield.text());
+    const int length = out - in;
+    duration = length;
+    durationfr = length % base.labelsPerSecond();
+    durationsec = length / base.labelsPerSecond();
 }
 
 void VCR::makeout(int frames)
 {
     if (frames <= 0)
         return;
-    int total = calcframes(localgui->cuefield.text()) + frames;
-    int hours = total / framesPerHour;
-    int minutes = total % framesPerHour / framesPerMinute;
-    int seconds = total % framesPerMinute / framesPerSecond;
-    int rest = total % framesPerSecond;
-    // The digit rules of the time code display: the hours and frames tens take two bits.
-    std::string out = "00:00:00:00";
-    out[0] = bcd[hours / 10 % 4];
-    out[1] = bcd[hours % 10];
-    out[3] = bcd[minutes / 10 % 10];
-    out[4] = bcd[minutes % 10];
-    out[6] = bcd[seconds / 10 % 10];
-    out[7] = bcd[seconds % 10];
-    out[9] = bcd[rest / 10 % 4];
-    out[10] = bcd[rest % 10];
+    const TimeBase base = timeBase();
+    const std::int64_t total = std::int64_t{frameOn(base, localgui->cuefield.text())} + frames;
+    if (total >= base.framesPerDay()) {
+        // Time code ends with the day: such an out point cannot be reached on tape.
+        localgui->ShowStatus(outPointRefusedText);
+        return;
+    }
+    const std::string out = base.labelOf(static_cast<int>(total));
     {
         std::lock_guard lock(stateMutex_);
         D = out;
@@ -92,6 +93,8 @@ void VCR::makeout(int frames)
 
 void VCR::MakeCueString(const std::string& tc)
 {
+    // A label the deck's base does not have is never sent.
+    frameOn(timeBase(), tc);
     auto d = digitsOf(tc);
     if (lanc)
         d[7] &= ~1; // a LANC deck cues to even frames only
@@ -124,6 +127,7 @@ void VCR::setcue(int which)
 
 void VCR::setdirectin()
 {
+    checkPoints(*this, *localgui);
     setcue(0);
     CommandB0(packetCopy(bsindata));
     inok = true;
@@ -132,12 +136,13 @@ void VCR::setdirectin()
 
 void VCR::setdirectout()
 {
+    checkPoints(*this, *localgui);
     outok = false;
     setcue(1);
     CommandB0(packetCopy(bsoutdata));
     CalcDuration();
     if (duration <= 0) {
-        localgui->ShowStatus("OUTPOINT NOT VALID");
+        localgui->ShowStatus(outPointRefusedText);
         DelayT(500);
         // The deck's out point goes back to zero time.
         MakeCueString("00:00:00:00");
@@ -180,4 +185,20 @@ Packet VCR::packetCopy(const Packet& packet) const
 void VCR::setadjust(int n)
 {
     adjust = n;
+}
+
+TimeBase VCR::timeBase() const
+{
+    return activeBase_;
+}
+
+void VCR::setTimeBase(TimeBase base)
+{
+    configuredBase_ = base;
+    activeBase_ = base;
+}
+
+void VCR::noteDropFrameFlag(bool flag)
+{
+    activeBase_ = configuredBase_.load().forDropFrameFlag(flag);
 }

@@ -221,14 +221,19 @@ void EVCRPanel::cleareditmode()
     drawBar(QRect(0, bassemble.bounds().y() - 2, width + 10, 2), backgroundcol);
 }
 
-int EVCRPanel::adjustms(int frames)
+int EVCRPanel::adjustms(int frames, TimeBase base)
 {
-    return frames * 33 + static_cast<int>(frames * 0.33333);
+    // At 30 fps edits keep the timing they have always had.
+    if (base.kind() == TimeBase::Kind::Fps30)
+        return frames * 33 + static_cast<int>(frames * 0.33333);
+    return static_cast<int>(base.millisOf(frames));
 }
 
-int EVCRPanel::editlengthms(int seconds, int frames)
+int EVCRPanel::editlengthms(int seconds, int frames, TimeBase base)
 {
-    return seconds * 1000 + static_cast<int>(frames * 33.3333);
+    if (base.kind() == TimeBase::Kind::Fps30)
+        return seconds * 1000 + static_cast<int>(frames * 33.3333);
+    return static_cast<int>(base.millisOf(std::int64_t{seconds} * base.labelsPerSecond() + frames));
 }
 
 bool EVCRPanel::wait(int ms)
@@ -239,8 +244,19 @@ bool EVCRPanel::wait(int ms)
 
 bool EVCRPanel::waitcuedup(VCR* vcr, int waits, int ms)
 {
-    for (int done = 0; !vcr->cuedup && done < waits; ++done) {
+    // Cued means parked: the cue thread's still command must not land on a preroll.
+    for (int done = 0; (!vcr->cuedup || vcr->cueInProgress()) && done < waits; ++done) {
         if (!wait(ms))
+            return false;
+    }
+    return true;
+}
+
+bool EVCRPanel::waitcueended(VCR* vcr)
+{
+    constexpr int stepMs = 100;
+    while (vcr->cueInProgress()) {
+        if (!wait(stepMs))
             return false;
     }
     return true;
@@ -248,11 +264,11 @@ bool EVCRPanel::waitcuedup(VCR* vcr, int waits, int ms)
 
 bool EVCRPanel::inpointsok()
 {
-    if (pvcr->calcframes(pvcr->panel().cuefield.text()) < Kestrix::pvcrpreroll * 30) {
+    if (pvcr->calcframes(pvcr->panel().cuefield.text()) < Kestrix::pvcrpreroll * pvcr->timeBase().labelsPerSecond()) {
         ShowStatus("ERROR: Play InPoint Too Low");
         return false;
     }
-    if (rvcr->calcframes(rvcr->panel().cuefield.text()) < Kestrix::rvcrpreroll * 30) {
+    if (rvcr->calcframes(rvcr->panel().cuefield.text()) < Kestrix::rvcrpreroll * rvcr->timeBase().labelsPerSecond()) {
         ShowStatus("ERROR: Record InPoint Too Low");
         return false;
     }
@@ -286,6 +302,10 @@ bool EVCRPanel::runautoedit()
         ShowStatus("CUEING FAILED - NO EDIT");
         return true;
     }
+    // A deck that never reported cue-up is still parked by its cue thread when that gives up;
+    // the preroll goes after it.
+    if (!waitcueended(pvcr) || !waitcueended(rvcr))
+        return false;
     rvcr->dopreroll();
     pvcr->dopreroll();
     if (!wait(1000) || !wait(5000))
@@ -298,7 +318,7 @@ bool EVCRPanel::runautoedit()
     }
     if (!roll())
         return false;
-    if (!wait(editlengthms(rvcr->durationsec, rvcr->durationfr)))
+    if (!wait(editlengthms(rvcr->durationsec, rvcr->durationfr, rvcr->timeBase())))
         return false;
     if (emode == assemble && !wait(2000))
         return false;
@@ -319,7 +339,7 @@ bool EVCRPanel::runautoedit()
 
 bool EVCRPanel::roll()
 {
-    const int adjust = adjustms(pvcr->adjust);
+    const int adjust = adjustms(pvcr->adjust, pvcr->timeBase());
     const int pvcrpreroll = Kestrix::pvcrpreroll;
     const int rvcrpreroll = Kestrix::rvcrpreroll;
     if (pvcrpreroll == rvcrpreroll) {

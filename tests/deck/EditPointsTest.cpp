@@ -7,35 +7,77 @@ using decksim::Role;
 
 class EditPoints : public DeckOnVirtualDeck {};
 
+const TimeBase fps25{TimeBase::Kind::Fps25};
+const TimeBase dropFrame{TimeBase::Kind::Fps2997DF};
+
 TEST_F(EditPoints, FrameCountsOfTimeCodes)
 {
     EXPECT_EQ(vcr->calcframes("01:00:00:00"), 108000);
     EXPECT_EQ(vcr->calcframes("00:00:01:00"), 30);
     EXPECT_EQ(vcr->calcframes("00:00:00:29"), 29);
-    EXPECT_EQ(vcr->calcframes("00:99:00:00"), 178200) << "no range check";
     EXPECT_EQ(vcr->calcframes("12.34.56.07"), 12 * 108000 + 34 * 1800 + 56 * 30 + 7) << "separators are not read";
+
+    vcr->setTimeBase(fps25);
+    EXPECT_EQ(vcr->calcframes("00:00:01:00"), 25);
+    EXPECT_EQ(vcr->calcframes("01:00:00:00"), 90000);
 }
 
-TEST_F(EditPoints, TextsThatAreNotTimeCodesAreRefused)
+TEST_F(EditPoints, TextsThatAreNotTimeCodesOfTheDecksBaseAreRefused)
 {
-    for (const char* text : {"", "00:00:10", "00:00:1O:00", "0a:00:00:00", "00:00:10:000", "-0:00:10:00"})
+    for (const char* text : {"", "00:00:10", "00:00:1O:00", "0a:00:00:00", "00:00:10:000", "-0:00:10:00",
+                             "00:00:10:45", "00:00:00:30", "00:99:00:00", "24:00:00:00"})
         EXPECT_THROW(vcr->calcframes(text), InvalidTimeCode) << '"' << text << '"';
+    EXPECT_EQ(vcr->calcframes("00:01:00:00"), 1800);
+
+    vcr->setTimeBase(fps25);
+    for (const char* text : {"00:00:00:25", "00:00:00:29"})
+        EXPECT_THROW(vcr->calcframes(text), InvalidTimeCode) << '"' << text << '"';
+
+    vcr->setTimeBase(dropFrame);
+    EXPECT_THROW(vcr->calcframes("00:01:00:00"), InvalidTimeCode) << "a dropped label";
+    EXPECT_THROW(vcr->MakeCueString("00:01:00:01"), InvalidTimeCode) << "a dropped label is never sent";
+}
+
+TEST_F(EditPoints, TheDecksDropFrameFlagSwitchesItsBase)
+{
+    vcr->noteDropFrameFlag(true);
+    EXPECT_EQ(vcr->timeBase(), dropFrame);
+    EXPECT_EQ(vcr->calcframes("00:01:00:02"), 1800);
+    EXPECT_THROW(vcr->calcframes("00:01:00:00"), InvalidTimeCode);
+    vcr->noteDropFrameFlag(false);
+    EXPECT_EQ(vcr->timeBase(), TimeBase());
+    EXPECT_EQ(vcr->calcframes("00:01:00:00"), 1800);
+
+    vcr->setTimeBase(fps25);
+    vcr->noteDropFrameFlag(true);
+    EXPECT_EQ(vcr->timeBase(), fps25) << "25 fps time code has no drop-frame counting";
 }
 
 TEST_F(EditPoints, DurationOfThePoints)
 {
-    panel().cuefield.setText("00:00:10:00");
-    panel().endfield.setText("00:00:12:15");
-    vcr->CalcDuration();
-    EXPECT_EQ(vcr->duration, 75);
-    EXPECT_EQ(vcr->durationsec, 2);
-    EXPECT_EQ(vcr->durationfr, 15);
-
-    panel().endfield.setText("00:00:09:20");
-    vcr->CalcDuration();
-    EXPECT_EQ(vcr->duration, -10);
-    EXPECT_EQ(vcr->durationsec, 0);
-    EXPECT_EQ(vcr->durationfr, -10);
+    struct Case {
+        TimeBase base;
+        const char* in;
+        const char* out;
+        int duration;
+        int seconds;
+        int frames;
+    };
+    for (const Case& c : {Case{TimeBase(), "00:00:10:00", "00:00:12:15", 75, 2, 15},
+                          Case{TimeBase(), "00:00:10:00", "00:00:09:20", -10, 0, -10},
+                          Case{fps25, "00:00:10:00", "00:00:12:15", 65, 2, 15},
+                          Case{fps25, "00:00:10:00", "00:00:09:20", -5, 0, -5},
+                          Case{dropFrame, "00:00:59:28", "00:01:00:02", 2, 0, 2},
+                          Case{dropFrame, "00:00:30:00", "00:01:30:00", 1798, 59, 28}}) {
+        vcr->setTimeBase(c.base);
+        panel().cuefield.setText(c.in);
+        panel().endfield.setText(c.out);
+        vcr->CalcDuration();
+        const std::string name = c.base.settingText() + " " + c.in + " to " + c.out;
+        EXPECT_EQ(vcr->duration, c.duration) << name;
+        EXPECT_EQ(vcr->durationsec, c.seconds) << name;
+        EXPECT_EQ(vcr->durationfr, c.frames) << name;
+    }
 }
 
 TEST_F(EditPoints, CueInAndOutPacketsCarryTheSameTimeCode)
@@ -68,11 +110,41 @@ TEST_F(EditPoints, OutPointMadeFromADuration)
     vcr->makeout(75);
     EXPECT_EQ(panel().endfield.text(), "00:00:12:15");
     EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK");
+}
 
-    // Past 39:59:59:29 the hours tens digit wraps, as on the time code display.
-    panel().cuefield.setText("39:59:59:29");
-    vcr->makeout(1);
-    EXPECT_EQ(panel().endfield.text(), "00:00:00:00");
+TEST_F(EditPoints, OutPointMadeOnTheDecksBase)
+{
+    struct Case {
+        TimeBase base;
+        const char* in;
+        int frames;
+        const char* out;
+    };
+    for (const Case& c : {Case{TimeBase(), "23:59:59:28", 1, "23:59:59:29"}, Case{fps25, "00:00:00:24", 1, "00:00:01:00"},
+                          Case{fps25, "00:00:10:00", 75, "00:00:13:00"}, Case{dropFrame, "00:00:59:29", 1, "00:01:00:02"},
+                          Case{dropFrame, "00:09:59:29", 1, "00:10:00:00"}, Case{dropFrame, "00:00:30:00", 1798, "00:01:30:00"}}) {
+        vcr->setTimeBase(c.base);
+        panel().cuefield.setText(c.in);
+        vcr->makeout(c.frames);
+        const std::string name = c.base.settingText() + " " + c.in + " + " + std::to_string(c.frames);
+        EXPECT_EQ(panel().endfield.text(), c.out) << name;
+        EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK") << name;
+    }
+}
+
+TEST_F(EditPoints, AnOutPointPastTheEndOfTheDayIsRefused)
+{
+    for (TimeBase base : {TimeBase(), fps25, dropFrame}) {
+        vcr->setTimeBase(base);
+        panel().cuefield.setText(base.labelOf(base.framesPerDay() - 10));
+        panel().endfield.setText("00:00:05:00");
+        panel().statusfield.setText("");
+        decks->clearTrace();
+        vcr->makeout(10);
+        EXPECT_EQ(panel().statusfield.text(), "OUTPOINT NOT VALID") << base.settingText();
+        EXPECT_EQ(panel().endfield.text(), "00:00:05:00") << base.settingText();
+        EXPECT_TRUE(commands().empty()) << base.settingText() << ": nothing is sent";
+    }
 }
 
 TEST_F(EditPoints, TypedPointsAreSentAndAccepted)
@@ -117,7 +189,7 @@ TEST_F(EditPoints, AnInvalidTypedPointStopsTheActionAndSaysSo)
     typeOutPoint("00:01:10:00");
     ui::OperatorThread::instance().waitUntilIdle();
 
-    for (const char* text : {"00:01:0", "00:0A:00:00", ""}) {
+    for (const char* text : {"00:01:0", "00:0A:00:00", "", "00:00:10:45", "00:99:00:00", "24:00:00:00"}) {
         decks->clearTrace();
         typeInPoint(text);
         ui::OperatorThread::instance().waitUntilIdle();
@@ -125,14 +197,16 @@ TEST_F(EditPoints, AnInvalidTypedPointStopsTheActionAndSaysSo)
         EXPECT_TRUE(commands().empty()) << "nothing is sent for \"" << text << '"';
     }
 
-    // An invalid out point stops the action after the in point was sent.
+    // An invalid out point stops the action before the valid in point is sent.
     typeInPoint("00:01:00:00");
     ui::OperatorThread::instance().waitUntilIdle();
-    decks->clearTrace();
-    typeOutPoint("00:01:1x:00");
-    ui::OperatorThread::instance().waitUntilIdle();
-    EXPECT_EQ(panel().statusfield.text(), InvalidTimeCode::statusText);
-    EXPECT_EQ(commands(), (std::vector<Bytes>{{0x44, 0x14, 0x00, 0x00, 0x01, 0x00, 0x59}}));
+    for (const char* text : {"00:01:1x:00", "00:01:10:30"}) {
+        decks->clearTrace();
+        typeOutPoint(text);
+        ui::OperatorThread::instance().waitUntilIdle();
+        EXPECT_EQ(panel().statusfield.text(), InvalidTimeCode::statusText) << '"' << text << '"';
+        EXPECT_TRUE(commands().empty()) << "nothing is sent for \"" << text << '"';
+    }
 }
 
 TEST_F(EditPoints, SetInAndSetOutTakeTheDecksTimeCode)
