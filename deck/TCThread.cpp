@@ -41,9 +41,18 @@ void TCThread::interrupt()
 
 void TCThread::run()
 {
+    // Cycles begin sleeptime apart, counted from the start of the last one: an exchange
+    // that waits for a USB adapter does not stretch the time between readings.
+    using Clock = std::chrono::steady_clock;
+    auto cycleStart = Clock::now();
     while (!stopping_) {
+        cycleStart += std::chrono::milliseconds(sleeptime);
+        const auto now = Clock::now();
+        if (cycleStart < now)
+            cycleStart = now;  // a cycle that overran starts the next at once
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(cycleStart - now).count();
         // An interrupted sleep costs the cycle: nothing is sent and the count stays.
-        if (interrupt_.sleepFor(sleeptime) || stopping_)
+        if (interrupt_.sleepFor(static_cast<int>(left)) || stopping_ || held_)
             continue;
         try {
             poll();

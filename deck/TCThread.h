@@ -3,6 +3,7 @@
 #include "app/ThreadInterrupt.h"
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 class VCR;
@@ -22,6 +23,9 @@ public:
     int getsleeptime() const { return sleeptime; }
     // Interrupts the current sleep: that cycle sends nothing.
     void interrupt();
+    // While held, cycles send nothing: whoever holds the deck's link for timing (an edit's
+    // roll) reads the deck itself. Cycles resume where they stand.
+    void hold(bool held) { held_ = held; }
 
 private:
     void run();
@@ -30,6 +34,7 @@ private:
 
     int sleeptime;
     std::atomic<bool> reviewclip{false};
+    std::atomic<bool> held_{false};
     int n = 0;
     VCR* svcr;
     std::atomic<bool> stopping_{false};
