@@ -1,10 +1,20 @@
+#include "app/CommandLine.h"
 #include "app/Kestrix.h"
 
 #include <QApplication>
 
+#include <iostream>
+
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
+    if (const auto status = CommandLine::run(argc, argv, std::cout))
+        return *status;
+    // Qt never sees the command line: an argument such as -platform or -style must not
+    // change how the controller starts.
+    static int qtArgc = 1;
+    static char programName[] = "kestrix";
+    static char* qtArgv[] = {programName, nullptr};
+    QApplication application(qtArgc, qtArgv);
     // The program ends only through the main window's closing handler; a settings dialog
     // closing while the main window is hidden must not end it.
     QApplication::setQuitOnLastWindowClosed(false);

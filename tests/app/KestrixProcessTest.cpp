@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <sstream>
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,7 +21,7 @@ struct Outcome {
 
 // Runs the kestrix program in the folder and collects its standard output until it ends.
 // A program still running after a minute is killed and counts as a failure.
-Outcome runKestrix(const std::filesystem::path& folder)
+Outcome runKestrix(const std::filesystem::path& folder, const char* argument = nullptr)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -33,7 +34,7 @@ Outcome runKestrix(const std::filesystem::path& folder)
         if (chdir(folder.c_str()) != 0)
             _exit(127);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        execl(KESTRIX_EXE, "kestrix", static_cast<char*>(nullptr));
+        execl(KESTRIX_EXE, "kestrix", argument, static_cast<char*>(nullptr));
         _exit(127);
     }
     close(pipeFds[1]);
@@ -108,6 +109,29 @@ TEST(KestrixProcessTest, MissingSettingEndsWithStatus1AndOneLine)
     Outcome outcome = runKestrix(dir.path());
     EXPECT_EQ(outcome.console, titleLines + "Settings error in KESTRIX_Settings.txt: EditAdjust is missing\n");
     EXPECT_EQ(outcome.exitStatus, 1);
+}
+
+// Each option prints and ends before anything of start-up: no title lines, no settings file
+// needed.
+TEST(KestrixProcessTest, OptionsPrintAndEndWithStatus0WithoutStartingUp)
+{
+    TempDir dir;
+    Outcome version = runKestrix(dir.path(), "--version");
+    EXPECT_EQ(version.console, "kestrix " KESTRIX_VERSION "\n");
+    EXPECT_EQ(version.exitStatus, 0);
+
+    Outcome help = runKestrix(dir.path(), "--help");
+    EXPECT_EQ(help.exitStatus, 0);
+    for (const char* part : {"KESTRIX_Settings.txt", "edl.txt", "PlayVCRCOMPort", "TimeBase",
+                             "30, 29.97, 29.97DF or 25", "Ctrl+Return", "Exit statuses"})
+        EXPECT_NE(help.console.find(part), std::string::npos) << part;
+
+    Outcome ports = runKestrix(dir.path(), "--list-ports");
+    EXPECT_EQ(ports.exitStatus, 0);
+    ASSERT_FALSE(ports.console.empty());
+    std::istringstream lines(ports.console);
+    for (std::string line; std::getline(lines, line);)
+        EXPECT_TRUE(line.starts_with("/dev/") || line == "No serial ports found") << line;
 }
 
 } // namespace
