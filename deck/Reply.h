@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 
 // One reply as the deck link collected it: the 16-byte reply buffer, the number of bytes of
@@ -22,6 +23,8 @@ struct Reply {
     Outcome outcome = Outcome::Silent;
     // Exchanges on one link are numbered from 1 in the order they began.
     std::uint64_t exchange = 0;
+    // When the request went out: a deck answers a sense request with its state on receipt.
+    std::chrono::steady_clock::time_point written{};
 
     std::uint8_t operator[](int index) const { return bytes[index]; }
     bool answered() const { return outcome == Outcome::Answered; }

@@ -9,6 +9,8 @@
 #include "serial/backend/LinuxSerialBackend.h"
 #include "ui/VCRPanel.h"
 
+#include <algorithm>
+
 const Packet VCR::bsplay{0x20, 0x01, 0x21};
 const Packet VCR::bsstop{0x20, 0x00, 0x20};
 const Packet VCR::bsrecord{0x20, 0x02, 0x22};
@@ -43,10 +45,11 @@ constexpr int modeByte = 4;
 constexpr int precueByte = 6;
 constexpr std::uint8_t playBit = 0x01, recordBit = 0x02, forwardBit = 0x04, rewindBit = 0x08, stopBit = 0x20,
                        standbyBit = 0x80;
-constexpr std::uint8_t cuedUpBit = 0x01, reverseBit = 0x04, jogBit = 0x10, shuttleBit = 0x20;
+constexpr std::uint8_t cuedUpBit = 0x01, reverseBit = 0x04, varBit = 0x08, jogBit = 0x10, shuttleBit = 0x20;
 constexpr std::uint8_t precueBit = 0x01;
 constexpr int fullStatusLength = 8;
 constexpr int timeReplyLength = 7;
+constexpr std::uint8_t dropFrameBit = 0x40;
 
 // The RECON set-up packets are shared by both decks, which are built one after the other.
 std::mutex reconPacketsMutex;
@@ -150,7 +153,38 @@ void VCR::MakeCSUM(Packet& packet)
 
 Reply VCR::CommandB0(const Packet& packet)
 {
-    Reply reply = sop->SendSerial(packet);
+    return took(sop->SendSerial(packet));
+}
+
+void VCR::playTogether(VCR& first, VCR& second)
+{
+    const auto [firstReply, secondReply] = VCRPort::SendTogether(*first.sop, bsplay, *second.sop, bsplay);
+    first.took(firstReply);
+    first.moving = 1;
+    second.took(secondReply);
+    second.moving = 1;
+}
+
+std::optional<VCR::TimeReading> VCR::readTimeCode()
+{
+    const Reply reply = CommandB0(bsgettc);
+    if (!decodeTimeCode(reply))
+        return std::nullopt;
+    const auto frame = timeBase().frameOf(timecode());
+    if (!frame)
+        return std::nullopt;
+    return TimeReading{*frame, reply.written};
+}
+
+void VCR::holdPolling(bool held)
+{
+    std::lock_guard lock(stateMutex_);
+    if (tcthread)
+        tcthread->hold(held);
+}
+
+Reply VCR::took(const Reply& reply)
+{
     {
         std::lock_guard lock(stateMutex_);
         SerIn = reply;
@@ -232,6 +266,8 @@ std::string VCR::ExtractStatusString(const Reply& reply)
         text += "Jog ";
         localgui->hilight((mode & reverseBit) ? localgui->bjogr : localgui->bjogf);
     }
+    rollingAtPlaySpeed_ = (transport & playBit) && !(transport & (forwardBit | rewindBit))
+        && !(mode & (shuttleBit | jogBit | varBit));
     const bool cuedUp = (mode & cuedUpBit) != 0;
     // A reply to a status request made before the running cue was acknowledged speaks of
     // the position before that cue.
@@ -244,11 +280,15 @@ std::string VCR::ExtractStatusString(const Reply& reply)
     return text;
 }
 
-void VCR::CommandB8()
+bool VCR::CommandB8()
 {
-    const Reply reply = CommandB0(bsgettc);
+    return decodeTimeCode(CommandB0(bsgettc));
+}
+
+bool VCR::decodeTimeCode(const Reply& reply)
+{
     if (!reply.answered() || reply.count < timeReplyLength)
-        return;
+        return false;
     std::string shown;
     {
         std::lock_guard lock(stateMutex_);
@@ -259,7 +299,10 @@ void VCR::CommandB8()
         TCString = TC;
         shown = TCString;
     }
+    // The frames byte's bit 6 says the deck counts drop-frame.
+    noteDropFrameFlag((reply[2] & dropFrameBit) != 0);
     localgui->ShowTC(shown);
+    return true;
 }
 
 void VCR::TCBCD(std::uint8_t b, int pos)
@@ -297,6 +340,31 @@ std::string VCR::timecode() const
 {
     std::lock_guard lock(stateMutex_);
     return TCString;
+}
+
+std::string VCR::timecodeNow()
+{
+    const auto pressed = std::chrono::steady_clock::now();
+    constexpr int tries = 3;
+    for (int attempt = 0; attempt < tries; ++attempt) {
+        const Reply reply = CommandB0(bsgettc);
+        if (decodeTimeCode(reply))
+            return backTo(timecode(), reply.written - pressed);
+    }
+    return timecode();
+}
+
+std::string VCR::backTo(const std::string& tc, std::chrono::steady_clock::duration late) const
+{
+    // The reading may wait for a poll's exchange on the link; while the tape rolls at play
+    // speed the frames that passed meanwhile are taken off, so the point is the press's.
+    const TimeBase base = timeBase();
+    const auto frame = base.frameOf(tc);
+    if (!rollingAtPlaySpeed_ || !frame)
+        return tc;
+    const auto lateMs = std::chrono::duration_cast<std::chrono::milliseconds>(late).count();
+    const auto passed = static_cast<int>(std::clamp<std::int64_t>(base.framesIn(lateMs), 0, *frame));
+    return base.labelOf(*frame - passed);
 }
 
 std::string VCR::statusText() const

@@ -4,9 +4,11 @@
 #include "deck/TimeBase.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -53,7 +55,19 @@ public:
     Reply CommandB0(const Packet& packet);
     void CommandStatus();
     std::string ExtractStatusString(const Reply& reply);
-    void CommandB8();
+    // True when the deck answered with a time code.
+    bool CommandB8();
+    // A time code reading on this deck's base, and the moment the deck was asked for it.
+    struct TimeReading {
+        int frame;
+        std::chrono::steady_clock::time_point asked;
+    };
+    // Reads and shows the time code now; nothing when the deck sent none.
+    std::optional<TimeReading> readTimeCode();
+    // Sends play to both decks back to back, first to first; then collects both replies.
+    static void playTogether(VCR& first, VCR& second);
+    // While held, the polling thread leaves the deck's link to whoever times the deck.
+    void holdPolling(bool held);
     void TCBCD(std::uint8_t b, int pos);
     void TCFBCD(std::uint8_t b, int pos);
     void GetTC();
@@ -133,6 +147,10 @@ public:
     bool isRecorder() const { return type; }
     bool isLanc() const { return lanc; }
     std::string timecode() const;
+    // The deck's time code read at this moment, not at the last poll: a point marked during
+    // play is the frame of the press. A refused or lost reading is tried again; the last
+    // time code stands in when none comes.
+    std::string timecodeNow();
     std::string statusText() const;
     // A copy of one of this deck's packets, taken while no other thread is filling it.
     Packet packetCopy(const Packet& packet) const;
@@ -191,11 +209,20 @@ private:
     // Cues to the in point (0) or the out point (1), and plays there when asked.
     void cueTo(int which, bool thenPlay);
 
+    // Keeps the reply of an exchange as the last one and reports a refused or bad one.
+    Reply took(const Reply& reply);
+    // Decodes a time code reply into TC and the panel; false when it is not one.
+    bool decodeTimeCode(const Reply& reply);
+    // The time code tc, taken back by the frames that rolled by in late.
+    std::string backTo(const std::string& tc, std::chrono::steady_clock::duration late) const;
     // Says a failed exchange on the panel, and on the console once per distinct failure.
     void reportReplyFailure(const Reply& reply);
 
     static constexpr std::uint64_t noCueStatus = UINT64_MAX;
     std::atomic<bool> cueplay_{false};
+    // The last status said the tape rolls forward at play speed; written by whoever reads
+    // status, read by the operator thread when it marks a point.
+    std::atomic<bool> rollingAtPlaySpeed_{false};
     // Cue requests are numbered; the operator thread counts them, the cue thread reports the
     // one it parked. A status reply may set cuedup only when its exchange began at or after
     // cueStatusFrom_ (written by the operator thread and the cue thread, read by polling).

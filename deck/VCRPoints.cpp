@@ -158,14 +158,14 @@ void VCR::setdirectout()
 
 void VCR::setcue()
 {
-    setfield(timecode(), localgui->cuefield);
+    setfield(timecodeNow(), localgui->cuefield);
     setdirectin();
     reconcile();
 }
 
 void VCR::setreview()
 {
-    setfield(timecode(), localgui->endfield);
+    setfield(timecodeNow(), localgui->endfield);
     setdirectin();
     reconcile();
 }

@@ -104,20 +104,45 @@ void VCRPort::notAvailable(const std::string& portName, int failure)
 Reply VCRPort::SendSerial(const std::vector<std::uint8_t>& request)
 {
     std::lock_guard lock(lock_);
+    if (writeRequest(request))
+        readReply(request);
+    return serin;
+}
+
+std::pair<Reply, Reply> VCRPort::SendTogether(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
+                                              VCRPort& second, const std::vector<std::uint8_t>& secondRequest)
+{
+    std::scoped_lock lock(first.lock_, second.lock_);
+    const bool firstWritten = first.writeRequest(firstRequest);
+    const bool secondWritten = second.writeRequest(secondRequest);
+    if (firstWritten)
+        first.readReply(firstRequest);
+    if (secondWritten)
+        second.readReply(secondRequest);
+    return {first.serin, second.serin};
+}
+
+bool VCRPort::writeRequest(const std::vector<std::uint8_t>& request)
+{
     serin = Reply{};
     serin.exchange = ++exchanges_;
     numBytes = 0;
     discardStaleInput();
     if (!SendSer(request)) {
         serin.outcome = Reply::Outcome::WriteFailed;
-        return serin;
+        return false;
     }
+    serin.written = std::chrono::steady_clock::now();
+    return true;
+}
+
+void VCRPort::readReply(const std::vector<std::uint8_t>& request)
+{
     if (SerialInStream)
         ReadSer(request);
     else
         DelayT(wait);  // nothing can be read: keep the deck's pace all the same
     serin.count = numBytes;
-    return serin;
 }
 
 void VCRPort::discardStaleInput()

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 class VCR;
@@ -38,6 +39,10 @@ public:
     // arrived or the deadline passes, all under the link's lock. The reply is handed out by
     // value with its length, its outcome and the number of its exchange.
     Reply SendSerial(const std::vector<std::uint8_t>& request);
+    // Writes a request on each link back to back, then collects each reply: two decks that
+    // must start in the same frame get their commands within a byte time of each other.
+    static std::pair<Reply, Reply> SendTogether(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
+                                                VCRPort& second, const std::vector<std::uint8_t>& secondRequest);
     // The time the deck has to answer; the reply deadline adds the adapter allowance to it.
     void setwait(int ms);
     int SerCount() const;
@@ -55,6 +60,9 @@ private:
     void setUpLancLines();
     void setUpRs422Lines();
     void makeStreams();
+    // The two halves of an exchange; the caller holds the link's lock.
+    bool writeRequest(const std::vector<std::uint8_t>& request);
+    void readReply(const std::vector<std::uint8_t>& request);
     bool SendSer(const std::vector<std::uint8_t>& request);
     // Reads until a block that answers the request is whole, skipping an echo of the request
     // and blocks that answer something else, or until the deadline.
