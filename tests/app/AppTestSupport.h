@@ -60,22 +60,25 @@ private:
 // its file into a clean state.
 inline void resetSettingsFields()
 {
-    Kestrix::vcrtype1 = Kestrix::vcrtype2 = "";
-    Kestrix::comport1 = "COM1";
-    Kestrix::comport2 = "COM2";
+    // Whole strings, not literals, are assigned: g++ 12 at -O2 cannot tell that a static
+    // string does not overlap the literal copied into it, and warns (-Wrestrict).
+    using namespace std::string_literals;
+    Kestrix::vcrtype1 = Kestrix::vcrtype2 = ""s;
+    Kestrix::comport1 = "COM1"s;
+    Kestrix::comport2 = "COM2"s;
     Kestrix::lanc1 = Kestrix::lanc2 = Kestrix::recon1 = Kestrix::recon2 = false;
     Kestrix::compression1 = Kestrix::compression2 = 4;
-    Kestrix::Compression1 = Kestrix::Compression2 = "4";
+    Kestrix::Compression1 = Kestrix::Compression2 = "4"s;
     Kestrix::videomode1 = Kestrix::videomode2 = 2;
-    Kestrix::VideoMode1 = Kestrix::VideoMode2 = "NTSC";
+    Kestrix::VideoMode1 = Kestrix::VideoMode2 = "NTSC"s;
     Kestrix::videotype1 = Kestrix::videotype2 = 0;
-    Kestrix::VideoType1 = Kestrix::VideoType2 = "COMP";
+    Kestrix::VideoType1 = Kestrix::VideoType2 = "COMP"s;
     Kestrix::pvcrpreroll = Kestrix::rvcrpreroll = 0;
     Kestrix::pvcradjust = Kestrix::rvcradjust = 0;
     Kestrix::stoponexit = true;
-    Kestrix::stopexit = "YES";
+    Kestrix::stopexit = "YES"s;
     Kestrix::log = false;
-    Kestrix::dolog = "YES";
+    Kestrix::dolog = "YES"s;
     Kestrix::timebase = TimeBase();
     Kestrix::timebaseinfile = false;
     Kestrix::props = Properties();
