@@ -3,22 +3,29 @@
 #include "app/Kestrix.h"
 #include "app/SettingsFile.h"
 #include "app/MainGUI.h"
-#include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
 #include "ui/Gui.h"
 #include "ui/OperatorThread.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
 
-void fillseconds(ui::Choice& choice, int current)
+constexpr int lowestPreroll = 0, highestPreroll = 9;
+constexpr int lowestAdjust = -9, highestAdjust = 9;
+
+// The items first..last; a current value outside them is shown as an extra item in its
+// place, so that closing the dialog saves it back unless the operator picks another.
+void fill(ui::Choice& choice, int first, int last, int current)
 {
-    for (int seconds = 0; seconds <= 9; ++seconds)
-        choice.add(std::to_string(seconds));
-    // A value outside the items selects nothing: the choice keeps showing its first item.
-    if (current < 10)
-        choice.select(current);
+    if (current < first)
+        choice.add(std::to_string(current));
+    for (int value = first; value <= last; ++value)
+        choice.add(std::to_string(value));
+    if (current > last)
+        choice.add(std::to_string(current));
+    choice.select(current < first ? 0 : std::min(current, last + 1) - first);
 }
 
 }
@@ -35,12 +42,9 @@ Settings::Settings(std::function<void(Settings*)> released)
     setFont(ui::Font::helvetica(fontheight));
     setBackground(Qt::lightGray);
     setForeground(Qt::black);
-    fillseconds(rvcrpreroll, Kestrix::rvcrpreroll);
-    fillseconds(pvcrpreroll, Kestrix::pvcrpreroll);
-    for (int frames = -9; frames <= 9; ++frames)
-        pvcradjust.add(std::to_string(frames));
-    if (Kestrix::pvcradjust < 10)
-        pvcradjust.select(Kestrix::pvcradjust + 9);
+    fill(rvcrpreroll, lowestPreroll, highestPreroll, Kestrix::rvcrpreroll);
+    fill(pvcrpreroll, lowestPreroll, highestPreroll, Kestrix::pvcrpreroll);
+    fill(pvcradjust, lowestAdjust, highestAdjust, Kestrix::pvcradjust);
     for (ui::Widget* widget : std::initializer_list<ui::Widget*>{&rpreroll, &rvcrpreroll, &ppreroll, &pvcrpreroll,
                                                                  &padjust, &pvcradjust})
         add(*widget);
@@ -53,11 +57,7 @@ void Settings::closing()
     // A second close request may arrive before the window is gone; the values are applied once.
     if (closed_.exchange(true))
         return;
-    try {
-        applyvalues();
-    } catch (const InvalidTimeCode&) {
-        // The player's in point no longer reads as a time code; the values are saved anyway.
-    }
+    applyvalues();
     Kestrix::SaveProps();
     if (Kestrix::gui)
         Kestrix::gui->show();
@@ -68,13 +68,13 @@ void Settings::closing()
 void Settings::applyvalues()
 {
     Kestrix::pvcradjust = std::stoi(pvcradjust.selectedItem());
-    Kestrix::rvcrpreroll = rvcrpreroll.selectedIndex();
-    Kestrix::pvcrpreroll = pvcrpreroll.selectedIndex();
+    Kestrix::rvcrpreroll = std::stoi(rvcrpreroll.selectedItem());
+    Kestrix::pvcrpreroll = std::stoi(pvcrpreroll.selectedItem());
     SettingsFile::applyPrerollRules();
     Kestrix::pvcr->setadjust(Kestrix::pvcradjust);
     Kestrix::rvcr->makepreroll(Kestrix::rvcrpreroll);
     Kestrix::pvcr->makepreroll(Kestrix::pvcrpreroll);
-    Kestrix::pvcr->setcue();
+    // The marked points of both decks stay as the operator left them.
 }
 
 void Settings::release()

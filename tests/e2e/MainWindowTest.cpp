@@ -129,3 +129,31 @@ TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
     EXPECT_NE(settingsFile(rig).find("PlayVCRPreroll=6\n"), std::string::npos);
     EXPECT_NE(settingsFile(rig).find("EditAdjust=-3\n"), std::string::npos);
 }
+
+TEST(MainWindow, SettingsDialogKeepsValuesItHasNoItemForAndBothDecksPoints)
+{
+    EditRig rig({.preroll = 12, .adjust = 15, .window = true});
+    // Start-up takes both in points from the decks; the points below come after it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("KESTRIX READY..."); }, 5000));
+    rig.setPoints(*rig.player, "00:01:00:00", "00:01:10:00");
+    rig.setPoints(*rig.recorder, "00:02:00:00", "00:02:10:00");
+
+    Settings* dialog = openSettings(rig);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->rvcrpreroll.selectedItem(), "12");
+    EXPECT_EQ(dialog->pvcrpreroll.selectedItem(), "12");
+    EXPECT_EQ(dialog->pvcradjust.selectedItem(), "15");
+    EXPECT_EQ(dialog->pvcradjust.items().size(), 20u);
+    closeSettings(rig, *dialog);
+
+    EXPECT_EQ(Kestrix::rvcrpreroll, 12);
+    EXPECT_EQ(Kestrix::pvcrpreroll, 12);
+    EXPECT_EQ(Kestrix::pvcradjust, 15);
+    const std::string saved = settingsFile(rig);
+    for (const char* line : {"PlayVCRPreroll=12\n", "RecVCRPreroll=12\n", "EditAdjust=15\n"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
+    EXPECT_EQ(rig.player->panel().cuefield.text(), "00:01:00:00");
+    EXPECT_EQ(rig.player->panel().endfield.text(), "00:01:10:00");
+    EXPECT_EQ(rig.recorder->panel().cuefield.text(), "00:02:00:00");
+    EXPECT_EQ(rig.recorder->panel().endfield.text(), "00:02:10:00");
+}
