@@ -221,12 +221,12 @@ void VCR::CommandStatus()
             std::lock_guard lock(stateMutex_);
             StatusString = text;
         }
-        ShowStat(text);
+        localgui->ShowPolledStatus(text);
     }
     if (reply.count == 0 && sop->hasOutStream())
-        ShowStat("No VCR Status");
+        localgui->ShowPolledStatus("No VCR Status");
     if (!sop->hasOutStream())
-        ShowStat("No VCR Detected");
+        localgui->ShowPolledStatus("No VCR Detected");
 }
 
 std::string VCR::ExtractStatusString(const Reply& reply)

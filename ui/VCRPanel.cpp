@@ -228,7 +228,16 @@ void VCRPanel::settcfield(const std::string& tc, ui::TextField& field)
 
 void VCRPanel::ShowStatus(const std::string& text)
 {
+    std::lock_guard lock(statusMutex_);
     statusfield.setText(text);
+    messageHeldUntil_ = std::chrono::steady_clock::now() + messageHold;
+}
+
+void VCRPanel::ShowPolledStatus(const std::string& text)
+{
+    std::lock_guard lock(statusMutex_);
+    if (std::chrono::steady_clock::now() >= messageHeldUntil_)
+        statusfield.setText(text);
 }
 
 void VCRPanel::ShowPlay(bool)

@@ -9,6 +9,8 @@
 #include <QColor>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <string>
 
 class VCR;
@@ -30,6 +32,10 @@ public:
     virtual void ShowTC(const std::string& tc);
     virtual void settcfield(const std::string& tc, ui::TextField& field);
     virtual void ShowStatus(const std::string& text);
+    // The deck's polled status: it replaces a message only once the message has stood for
+    // messageHold, so the operator can read it.
+    void ShowPolledStatus(const std::string& text);
+    static constexpr std::chrono::milliseconds messageHold{3000};
     virtual void ShowPlay(bool on);
     virtual void showoutpointerror();
     virtual void EnableStop();
@@ -68,4 +74,9 @@ private:
     // A mark above one widget, and a mark across the whole panel above a row.
     void bar(const ui::Widget& above, const QColor& colour);
     void fullBar(const ui::Widget& row, const QColor& colour);
+
+    // Orders messages and polled statuses, so a status checked against an old hold never
+    // overwrites a newer message.
+    std::mutex statusMutex_;
+    std::chrono::steady_clock::time_point messageHeldUntil_{};
 };

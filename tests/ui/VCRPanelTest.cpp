@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using decksim::Role;
 using decktest::blocks;
 using decktest::waitForReceived;
@@ -306,4 +309,26 @@ TEST(DeckPanelOnLanc, PointFieldsShowEvenFramesOnly)
         panel.settcfield(c.stored, panel.cuefield);
         EXPECT_EQ(panel.cuefield.text(), c.shown);
     }
+}
+
+TEST_F(DeckPanels, AMessageStandsItsHoldThenThePolledStatusReturns)
+{
+    using Clock = std::chrono::steady_clock;
+    VCRPanel& panel = player->panel();
+    const auto before = Clock::now();
+    panel.ShowStatus("CUED!!");
+    // However fast this machine polls, no status read within the hold replaces the message.
+    for (;;) {
+        player->CommandStatus();
+        const std::string shown = panel.statusfield.text();
+        if (Clock::now() - before >= VCRPanel::messageHold)
+            break;
+        ASSERT_EQ(shown, "CUED!!");
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    ASSERT_TRUE(decktest::waitFor([&] {
+        player->CommandStatus();
+        return panel.statusfield.text() == player->statusText();
+    }));
+    EXPECT_FALSE(player->statusText().empty());
 }
