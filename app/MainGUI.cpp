@@ -1,5 +1,6 @@
 #include "app/MainGUI.h"
 
+#include "app/KeyboardControl.h"
 #include "app/Kestrix.h"
 #include "app/Utils.h"
 #include "deck/VCR.h"
@@ -25,6 +26,7 @@ MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Ke
     editpanel.setBounds(VCRPanel::width + 10, 5, EVCRPanel::width + 10, 280);
     rvcr->panel().setBounds(VCRPanel::width + EVCRPanel::width + 20, 5, VCRPanel::width + 10, 280);
     setSize(wid, hit);
+    keyboard_ = std::make_unique<KeyboardControl>(*qwidget(), pvcr->panel(), rvcr->panel(), editpanel);
     show();
     rvcr->GetTC();
     pvcr->GetTC();
@@ -33,6 +35,8 @@ MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Ke
     // runs, so that start-up has registered the closing handler before "KESTRIX READY".
     QTimer::singleShot(0, qwidget(), [this] { ui::OperatorThread::instance().post([this] { announceready(); }); });
 }
+
+MainGUI::~MainGUI() = default;
 
 void MainGUI::announceready()
 {

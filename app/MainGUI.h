@@ -4,8 +4,10 @@
 
 #include <QColor>
 
+#include <memory>
 #include <string>
 
+class KeyboardControl;
 class VCR;
 
 // The one main window: the player's deck panel, the edit panel and the recorder's deck panel
@@ -19,11 +21,16 @@ public:
 
     // For the GUI thread.
     MainGUI();
+    ~MainGUI() override;
 
     std::string name = "KESTRIX";
     VCR* pvcr;
     VCR* rvcr;
 
+    KeyboardControl& keyboard() { return *keyboard_; }
+
 private:
     void announceready();
+
+    std::unique_ptr<KeyboardControl> keyboard_;
 };

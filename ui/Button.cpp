@@ -10,7 +10,11 @@ Button::Button(const std::string& label)
     : Widget(create<QPushButton>(QString::fromStdString(label))), label_(label)
 {
     Gui::call([this] {
-        QObject::connect(static_cast<QPushButton*>(qwidget()), &QPushButton::clicked, [this] { pressed(); });
+        auto* button = static_cast<QPushButton*>(qwidget());
+        // A button never holds the keyboard: Space and Return are the operator's keys for the
+        // decks and the edit, not for whichever button was clicked last.
+        button->setFocusPolicy(Qt::NoFocus);
+        QObject::connect(button, &QPushButton::clicked, [this] { pressed(); });
     });
 }
 
