@@ -14,6 +14,10 @@ export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=OFF >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+# The Debian package is made from the plain build: its files and declared dependencies.
+rm -f build/kestrix_*.deb
+(cd build && cpack -G DEB >/dev/null)
+scripts/check-package.sh build/kestrix_*.deb
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRIX_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"

@@ -3,7 +3,8 @@
 # is missing. Runs apt-get only when something is missing.
 set -euo pipefail
 
-packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev xvfb xauth)
+# dpkg-dev and file let cpack find the package's run-time dependencies (dpkg-shlibdeps).
+packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev xvfb xauth dpkg-dev file)
 
 missing=()
 for package in "${packages[@]}"; do
