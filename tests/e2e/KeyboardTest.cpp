@@ -97,8 +97,9 @@ TEST_F(Keys, DeckKeysSendTheirPacketsToTheSelectedDeckOnly)
     std::vector<std::string> shown;
     auto* status = static_cast<QLineEdit*>(rig.recorder->panel().statusfield.qwidget());
     QObject::connect(status, &QLineEdit::textChanged, [&shown](const QString& text) { shown.push_back(text.toStdString()); });
-    for (auto [key, command] : {std::pair{Qt::Key_I, "SetIn"}, std::pair{Qt::Key_O, "SetOut"}, std::pair{Qt::Key_C, "Cueplay"}}) {
-        press(key);
+    for (const auto& keyAndCommand : {std::pair{Qt::Key_I, "SetIn"}, std::pair{Qt::Key_O, "SetOut"}, std::pair{Qt::Key_C, "Cueplay"}}) {
+        const std::string command = keyAndCommand.second;
+        press(keyAndCommand.first);
         EXPECT_TRUE(QTest::qWaitFor([&] { return std::find(shown.begin(), shown.end(), command) != shown.end(); }, 5000))
             << command;
         ui::OperatorThread::instance().waitUntilIdle();
