@@ -156,13 +156,14 @@ Reply VCR::CommandB0(const Packet& packet)
     return took(sop->SendSerial(packet));
 }
 
-void VCR::playTogether(VCR& first, VCR& second)
+std::pair<Reply, Reply> VCR::playTogether(VCR& first, VCR& second)
 {
-    const auto [firstReply, secondReply] = VCRPort::SendTogether(*first.sop, bsplay, *second.sop, bsplay);
-    first.took(firstReply);
+    const auto replies = VCRPort::SendTogether(*first.sop, bsplay, *second.sop, bsplay);
+    first.took(replies.first);
     first.moving = 1;
-    second.took(secondReply);
+    second.took(replies.second);
     second.moving = 1;
+    return replies;
 }
 
 std::optional<VCR::TimeReading> VCR::readTimeCode()

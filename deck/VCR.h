@@ -65,7 +65,7 @@ public:
     // Reads and shows the time code now; nothing when the deck sent none.
     std::optional<TimeReading> readTimeCode();
     // Sends play to both decks back to back, first to first; then collects both replies.
-    static void playTogether(VCR& first, VCR& second);
+    static std::pair<Reply, Reply> playTogether(VCR& first, VCR& second);
     // While held, the polling thread leaves the deck's link to whoever times the deck.
     void holdPolling(bool held);
     void TCBCD(std::uint8_t b, int pos);

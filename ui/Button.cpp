@@ -64,7 +64,7 @@ void Button::pressed()
     if (press == Press::AbortsSequence)
         OperatorThread::instance().postAborting(action);
     else
-        OperatorThread::instance().post(action);
+        OperatorThread::instance().postPress(action, press == Press::StartsSequence);
 }
 
 }

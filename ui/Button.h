@@ -12,7 +12,9 @@ namespace ui {
 class Button : public Widget {
 public:
     using Listener = std::function<void(const std::string& command)>;
-    enum class Press { Queued, AbortsSequence };
+    // Queued presses are refused while a sequence runs; AbortsSequence presses abort it first;
+    // StartsSequence presses begin one (an edit, a preview).
+    enum class Press { Queued, AbortsSequence, StartsSequence };
 
     explicit Button(const std::string& label);
 

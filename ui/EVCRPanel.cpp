@@ -5,9 +5,11 @@
 #include "app/Settings.h"
 #include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
+#include "engine/EditEngine.h"
 #include "ui/EVCR.h"
 #include "ui/EditLog.h"
 #include "ui/OperatorThread.h"
+#include "ui/SequenceClock.h"
 #include "ui/VCRPanel.h"
 
 #include <algorithm>
@@ -17,13 +19,38 @@
 namespace {
 
 constexpr const char* selectModeText = "Please Select Edit Mode Above";
-constexpr const char* selectModeError = "ERROR: Please Select Edit Mode Above";
 constexpr const char* abortedText = "EDIT ABORTED";
 constexpr int assemble = 0x20;
 constexpr int insert = 0x40;
 constexpr int video = 0x10;
 constexpr int audio1 = 0x01;
 constexpr int audio2 = 0x02;
+
+// Both decks' point fields refuse typing while an edit uses the points.
+class PointsLocked {
+public:
+    PointsLocked(VCR& player, VCR& recorder) : player_(player), recorder_(recorder)
+    {
+        player_.panel().lockForEdit(true);
+        recorder_.panel().lockForEdit(true);
+    }
+    ~PointsLocked()
+    {
+        player_.panel().lockForEdit(false);
+        recorder_.panel().lockForEdit(false);
+    }
+    PointsLocked(const PointsLocked&) = delete;
+    PointsLocked& operator=(const PointsLocked&) = delete;
+
+private:
+    VCR& player_;
+    VCR& recorder_;
+};
+
+bool stopsSequences(const std::string& command)
+{
+    return command == "ALL STOP" || command == "END EDIT";
+}
 
 }
 
@@ -68,10 +95,15 @@ EVCRPanel::EVCRPanel(EVCR* owner)
     dx = width / 6;
     place();
     ShowStatus(selectModeText);
+    // A press made while an edit runs is refused, not kept for after it.
+    ui::OperatorThread::instance().setRefusalHandler([this] { ShowStatus("EDIT IN PROGRESS"); });
     setBounds(0, 0, width, insets().top() + 280);
 }
 
-EVCRPanel::~EVCRPanel() = default;
+EVCRPanel::~EVCRPanel()
+{
+    ui::OperatorThread::instance().setRefusalHandler(nullptr);
+}
 
 void EVCRPanel::wire()
 {
@@ -85,9 +117,11 @@ void EVCRPanel::wire()
     for (const auto& [button, command] : commands) {
         button->setCommand(command);
         // Stopping must not wait for a running edit to end: these presses abort it first.
-        const bool stops = button == &ballstop || button == &bautoend;
+        const bool starts = button == &bautostart || button == &bpreview;
         button->setListener([this](const std::string& pressed) { listener(pressed); },
-                            stops ? ui::Button::Press::AbortsSequence : ui::Button::Press::Queued);
+                            stopsSequences(command)  ? ui::Button::Press::AbortsSequence
+                                : starts ? ui::Button::Press::StartsSequence
+                                         : ui::Button::Press::Queued);
     }
 }
 
@@ -154,7 +188,10 @@ void EVCRPanel::listener(const std::string& command)
         {"ALL STOP", [](EVCRPanel& panel) { panel.allstop(); }},
         {"SETTINGS", [](EVCRPanel& panel) { panel.dosettings(); }},
     };
-    ShowStatus(command);
+    // The stop that aborted an edit leaves "EDIT ABORTED" standing.
+    if (!(abortShown_ && stopsSequences(command)))
+        ShowStatus(command);
+    abortShown_ = false;
     const auto match = std::find_if(std::begin(actions), std::end(actions),
                                     [&command](const auto& action) { return command == action.first; });
     if (match == std::end(actions))
@@ -221,178 +258,71 @@ void EVCRPanel::cleareditmode()
     drawBar(QRect(0, bassemble.bounds().y() - 2, width + 10, 2), backgroundcol);
 }
 
-int EVCRPanel::adjustms(int frames, TimeBase base)
-{
-    // At 30 fps edits keep the timing they have always had.
-    if (base.kind() == TimeBase::Kind::Fps30)
-        return frames * 33 + static_cast<int>(frames * 0.33333);
-    return static_cast<int>(base.millisOf(frames));
-}
-
-int EVCRPanel::editlengthms(int seconds, int frames, TimeBase base)
-{
-    if (base.kind() == TimeBase::Kind::Fps30)
-        return seconds * 1000 + static_cast<int>(frames * 33.3333);
-    return static_cast<int>(base.millisOf(std::int64_t{seconds} * base.labelsPerSecond() + frames));
-}
-
-bool EVCRPanel::wait(int ms)
-{
-    // A wait computed as negative (no preroll and a negative adjust) is no wait.
-    return ui::OperatorThread::instance().pause(std::max(0, ms));
-}
-
-bool EVCRPanel::waitcuedup(VCR* vcr, int waits, int ms)
-{
-    // Cued means parked: the cue thread's still command must not land on a preroll.
-    for (int done = 0; (!vcr->cuedup || vcr->cueInProgress()) && done < waits; ++done) {
-        if (!wait(ms))
-            return false;
-    }
-    return true;
-}
-
-bool EVCRPanel::waitcueended(VCR* vcr)
-{
-    constexpr int stepMs = 100;
-    while (vcr->cueInProgress()) {
-        if (!wait(stepMs))
-            return false;
-    }
-    return true;
-}
-
-bool EVCRPanel::inpointsok()
-{
-    if (pvcr->calcframes(pvcr->panel().cuefield.text()) < Kestrix::pvcrpreroll * pvcr->timeBase().labelsPerSecond()) {
-        ShowStatus("ERROR: Play InPoint Too Low");
-        return false;
-    }
-    if (rvcr->calcframes(rvcr->panel().cuefield.text()) < Kestrix::rvcrpreroll * rvcr->timeBase().labelsPerSecond()) {
-        ShowStatus("ERROR: Record InPoint Too Low");
-        return false;
-    }
-    return true;
-}
-
 void EVCRPanel::autoedit()
 {
     ui::OperatorThread::Sequence sequence;
-    if (!runautoedit())
-        ShowStatus(abortedText);
-}
-
-bool EVCRPanel::runautoedit()
-{
-    if (!inpointsok())
-        return true;
-    rvcr->CalcDuration();
-    if (emode == 0) {
-        ShowStatus(selectModeError);
-        return true;
-    }
-    // Cue both decks to their in points; one deck cued up is enough to go on.
-    pvcr->cue(0);
-    if (!waitcuedup(pvcr, 200, 200))
-        return false;
-    rvcr->cue(0);
-    if (!waitcuedup(rvcr, 200, 200))
-        return false;
-    if (!pvcr->cuedup && !rvcr->cuedup) {
-        ShowStatus("CUEING FAILED - NO EDIT");
-        return true;
-    }
-    // A deck that never reported cue-up is still parked by its cue thread when that gives up;
-    // the preroll goes after it.
-    if (!waitcueended(pvcr) || !waitcueended(rvcr))
-        return false;
-    rvcr->dopreroll();
-    pvcr->dopreroll();
-    if (!wait(1000) || !wait(5000))
-        return false;
-    if (!waitcuedup(pvcr, 10, 1000) || !waitcuedup(rvcr, 10, 1000))
-        return false;
-    if (!pvcr->cuedup && !rvcr->cuedup) {
-        ShowStatus("PREROLL FAILED - NO EDIT");
-        return true;
-    }
-    if (!roll())
-        return false;
-    if (!wait(editlengthms(rvcr->durationsec, rvcr->durationfr, rvcr->timeBase())))
-        return false;
-    if (emode == assemble && !wait(2000))
-        return false;
-    rvcr->CommandB0(VCR::bseditoff);
-    rvcr->CommandB0(VCR::bsstop);
-    pvcr->CommandB0(VCR::bsstop);
-    if (!wait(2000))
-        return false;
-    rvcr->cue(1);
-    if (Kestrix::log) {
-        logedit();
-        if (ui::OperatorThread::instance().aborted())
-            return false;
-    }
-    ShowStatus("Edit Completed");
-    return true;
-}
-
-bool EVCRPanel::roll()
-{
-    const int adjust = adjustms(pvcr->adjust, pvcr->timeBase());
-    const int pvcrpreroll = Kestrix::pvcrpreroll;
-    const int rvcrpreroll = Kestrix::rvcrpreroll;
-    if (pvcrpreroll == rvcrpreroll) {
-        rvcr->CommandB0(VCR::bsplay);
-        pvcr->CommandB0(VCR::bsplay);
-        if (!wait(rvcrpreroll * 1000 + adjust))
-            return false;
-    } else if (rvcrpreroll > pvcrpreroll) {
-        rvcr->CommandB0(VCR::bsplay);
-        if (!wait(rvcrpreroll * 1000 + adjust))
-            return false;
-        pvcr->CommandB0(VCR::bsplay);
-    } else {
-        pvcr->CommandB0(VCR::bsplay);
-        if (!wait(pvcrpreroll * 1000 + adjust))
-            return false;
-        rvcr->CommandB0(VCR::bsplay);
-    }
-    // An abort that came during the last play exchange must still keep the recorder out of
-    // record.
-    if (ui::OperatorThread::instance().aborted())
-        return false;
-    rvcr->CommandB0(VCR::bsediton);
-    return true;
+    const EditRequest request = requestNow();
+    PointsLocked locked(*pvcr, *rvcr);
+    ui::SequenceClock clock;
+    const EditOutcome outcome = EditEngine(*pvcr, *rvcr, clock, *this).autoEdit(request);
+    // An edit that is on the recorder's tape is logged, even when a stop came afterwards.
+    if (outcome.onTape && Kestrix::log)
+        logedit(request);
+    if (outcome.kind == EditOutcome::Kind::Aborted)
+        showAborted();
+    else if (outcome.kind == EditOutcome::Kind::Completed)
+        ShowStatus("Edit Completed");
 }
 
 void EVCRPanel::preview()
 {
     ui::OperatorThread::Sequence sequence;
-    if (!runpreview())
-        ShowStatus(abortedText);
+    const EditRequest request = requestNow();
+    ui::SequenceClock clock;
+    if (EditEngine(*pvcr, *rvcr, clock, *this).preview(request).kind == EditOutcome::Kind::Aborted)
+        showAborted();
 }
 
-bool EVCRPanel::runpreview()
+void EVCRPanel::showAborted()
 {
-    rvcr->setpreroll();
-    pvcr->setpreroll();
-    if (!inpointsok())
-        return true;
-    if (emode == 0) {
-        ShowStatus(selectModeError);
-        return true;
+    ShowStatus(abortedText);
+    abortShown_ = true;
+}
+
+EditRequest EVCRPanel::requestNow() const
+{
+    EditRequest request;
+    request.playIn = pvcr->panel().cuefield.text();
+    request.playOut = pvcr->panel().endfield.text();
+    request.recIn = rvcr->panel().cuefield.text();
+    request.recOut = rvcr->panel().endfield.text();
+    request.mode = emode;
+    request.playerPreroll = Kestrix::pvcrpreroll;
+    request.recorderPreroll = Kestrix::rvcrpreroll;
+    request.adjust = pvcr->adjust;
+    return request;
+}
+
+void EVCRPanel::step(EditStep step)
+{
+    static const std::pair<EditStep, const char*> shown[] = {
+        {EditStep::CuePlayer, "CUEING"}, {EditStep::Preroll, "PREROLL"},
+        {EditStep::EditOn, "RECORDING"}, {EditStep::EditOff, "EDIT OFF"},
+    };
+    for (const auto& [which, text] : shown) {
+        if (which == step)
+            ShowStatus(text);
     }
-    auto& operatorThread = ui::OperatorThread::instance();
-    pvcr->setdirectin();
-    if (operatorThread.aborted())
-        return false;
-    rvcr->setdirectin();
-    if (operatorThread.aborted())
-        return false;
-    pvcr->preview();
-    rvcr->preview();
-    return true;
+}
+
+void EVCRPanel::countdown(EditStep current, const std::string& left)
+{
+    ShowStatus((current == EditStep::EditOn ? "RECORDING " : "PREROLL ") + left);
+}
+
+void EVCRPanel::status(const std::string& text)
+{
+    ShowStatus(text);
 }
 
 void EVCRPanel::allstop()
@@ -421,21 +351,17 @@ void EVCRPanel::dosettings()
     });
 }
 
-void EVCRPanel::logedit()
+void EVCRPanel::logedit(const EditRequest& request)
 {
-    const std::uint8_t mode = emode;
-    const std::string playIn = pvcr->panel().cuefield.text();
-    const std::string playOut = pvcr->panel().endfield.text();
-    const std::string recIn = rvcr->panel().cuefield.text();
-    const std::string recOut = rvcr->panel().endfield.text();
     if (!EditLog::exists(logfilename)) {
         ShowStatus("No edit log can be saved!");
-        wait(5000);
+        ui::OperatorThread::instance().pause(5000);
         return;
     }
     const int number = ++editnum;
     // A failed write is not reported; the number stays used.
-    EditLog::append(logfilename, EditLog::line(number, mode, playIn, playOut, recIn, recOut));
+    EditLog::append(logfilename, EditLog::line(number, request.mode, request.playIn, request.playOut,
+                                               request.recIn, request.recOut));
 }
 
 void EVCRPanel::ShowStatus(const std::string& text)

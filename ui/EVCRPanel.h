@@ -1,6 +1,7 @@
 #pragma once
 
-#include "deck/TimeBase.h"
+#include "engine/EditProgress.h"
+#include "engine/EditRequest.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Panel.h"
@@ -17,8 +18,9 @@ class VCR;
 class Settings;
 
 // The edit panel between the two deck panels: edit mode, go-to buttons, preview, the auto
-// edit, end edit, all stop, settings, and the edit log.
-class EVCRPanel : public ui::Panel {
+// edit, end edit, all stop, settings, and the edit log. It drives the edit engine and shows
+// what the engine reports.
+class EVCRPanel : public ui::Panel, public EditProgress {
 public:
     static constexpr int width = 280;
     static constexpr int dy = 24;
@@ -43,15 +45,14 @@ public:
     void rvwjump();
     void autoend();
     void dosettings();
-    void logedit();
+    // Appends the edit's line to the edit log.
+    void logedit(const EditRequest& request);
     void ShowStatus(const std::string& text);
 
-    // The player's edit adjust in milliseconds: at 30 fps 33 ms per frame plus a third of a
-    // millisecond per frame, truncated toward zero; on other bases the frames' real time.
-    static int adjustms(int frames, TimeBase base = TimeBase());
-    // An edit length of whole seconds and frames in milliseconds: at 30 fps 33.3333 ms per
-    // frame, truncated toward zero; on other bases the frames' real time.
-    static int editlengthms(int seconds, int frames, TimeBase base = TimeBase());
+    // What the edit engine reports.
+    void step(EditStep step) override;
+    void countdown(EditStep current, const std::string& left) override;
+    void status(const std::string& text) override;
 
     int dx = 0;
     EVCR* svcr = nullptr;
@@ -70,16 +71,11 @@ private:
     void listener(const std::string& command);
     void wire();
     void place();
-    // The auto edit and preview steps; false when the sequence was aborted.
-    bool runautoedit();
-    bool runpreview();
-    // The in-point checks shared by the auto edit and the preview; false after a message.
-    bool inpointsok();
-    // Waits inside a sequence; false when the sequence was aborted.
-    static bool wait(int ms);
-    bool waitcuedup(VCR* vcr, int waits, int ms);
-    // Waits until the deck's cue thread has parked it; false when the sequence was aborted.
-    bool waitcueended(VCR* vcr);
-    // Rolls both decks in the order their prerolls need and puts the recorder into edit.
-    bool roll();
+    // The edit as the panels stand now: the points, the mode, the prerolls, the adjust.
+    EditRequest requestNow() const;
+    void showAborted();
+
+    // "EDIT ABORTED" is showing and stays through the stop that caused it; on the operator
+    // thread only.
+    bool abortShown_ = false;
 };

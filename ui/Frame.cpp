@@ -132,7 +132,7 @@ void Frame::closeRequested()
     if (press == Button::Press::AbortsSequence)
         OperatorThread::instance().postAborting(handler);
     else
-        OperatorThread::instance().post(handler);
+        OperatorThread::instance().postPress(handler);
 }
 
 }

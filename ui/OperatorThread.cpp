@@ -5,8 +5,10 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
+#include <memory>
 
 namespace ui {
 
@@ -50,9 +52,70 @@ void OperatorThread::postAborting(std::function<void()> action)
         if (sequenceRunning_) {
             abortRequested_ = true;
             interrupt_.interrupt();
+        } else if (sequenceStarting_) {
+            abortBeforeStart_ = true;
         }
     }
+    {
+        std::lock_guard lock(mutex_);
+        queue_.clear();
+        sequencesQueued_ = 0;
+    }
     post(std::move(action));
+}
+
+void OperatorThread::postPress(std::function<void()> action, bool startsSequence)
+{
+    std::function<void()> refused;
+    {
+        std::lock_guard lock(mutex_);
+        if (sequenceRunning_ || sequencesQueued_ > 0 || sequenceActionRunning_) {
+            refused = refusalHandler_;
+        } else if (startsSequence) {
+            ++sequencesQueued_;
+            queue_.push_back([this, action = std::move(action)] {
+                {
+                    std::scoped_lock starting(mutex_, sequenceMutex_);
+                    sequencesQueued_ = std::max(0, sequencesQueued_ - 1);
+                    sequenceActionRunning_ = true;
+                    sequenceStarting_ = true;
+                }
+                const std::unique_ptr<void, std::function<void(void*)>> ended(this, [this](void*) {
+                    std::scoped_lock lock(mutex_, sequenceMutex_);
+                    sequenceActionRunning_ = false;
+                    sequenceStarting_ = false;
+                });
+                action();
+            });
+        } else {
+            queue_.push_back(std::move(action));
+        }
+    }
+    if (refused)
+        refused();
+    wake_.notify_all();
+}
+
+void OperatorThread::setRefusalHandler(std::function<void()> handler)
+{
+    std::lock_guard lock(mutex_);
+    refusalHandler_ = std::move(handler);
+}
+
+bool OperatorThread::pauseUntil(std::chrono::steady_clock::time_point moment)
+{
+    using Clock = std::chrono::steady_clock;
+    // The interruptible pause counts whole milliseconds; the last one is slept exactly.
+    constexpr auto exactPart = std::chrono::milliseconds(2);
+    for (auto left = moment - Clock::now(); left > exactPart; left = moment - Clock::now()) {
+        if (abortRequested_)
+            return false;
+        Utils::DelayT(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(left - exactPart / 2).count()));
+    }
+    if (abortRequested_)
+        return false;
+    std::this_thread::sleep_until(moment);
+    return !abortRequested_;
 }
 
 bool OperatorThread::isCurrentThread() const
@@ -64,7 +127,10 @@ OperatorThread::Sequence::Sequence()
 {
     OperatorThread& self = instance();
     std::lock_guard lock(self.sequenceMutex_);
-    self.abortRequested_ = false;
+    // A stop pressed while the sequence's action was about to begin aborts it from the start.
+    self.abortRequested_ = self.abortBeforeStart_;
+    self.abortBeforeStart_ = false;
+    self.sequenceStarting_ = false;
     self.interrupt_.clear();
     self.sequenceRunning_ = true;
 }

@@ -3,6 +3,7 @@
 #include "app/ThreadInterrupt.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -27,7 +28,18 @@ public:
     OperatorThread& operator=(const OperatorThread&) = delete;
 
     void post(std::function<void()> action);
+    // Aborts a running sequence, drops every action queued behind it (a second edit pressed
+    // meanwhile must not run after a stop), then queues its own action.
     void postAborting(std::function<void()> action);
+    // An operator's press. While a sequence runs or is queued, the press is refused: it is
+    // not queued, and the refusal handler tells the operator. A press that starts a sequence
+    // counts as queued from now on.
+    void postPress(std::function<void()> action, bool startsSequence = false);
+    // Told on the pressing thread when a press is refused.
+    void setRefusalHandler(std::function<void()> handler);
+    // Waits until the moment (to the millisecond and below); false when the sequence was
+    // aborted before or during the wait.
+    bool pauseUntil(std::chrono::steady_clock::time_point moment);
 
     bool isCurrentThread() const;
 
@@ -61,6 +73,14 @@ private:
     bool stopping_ = false;
     std::mutex sequenceMutex_;
     std::atomic<bool> sequenceRunning_{false};
+    // Presses that start a sequence, queued and not begun, and whether one is being performed;
+    // under mutex_.
+    int sequencesQueued_ = 0;
+    bool sequenceActionRunning_ = false;
+    // A sequence's action has begun but its Sequence is not made yet; under sequenceMutex_.
+    bool sequenceStarting_ = false;
+    bool abortBeforeStart_ = false;
+    std::function<void()> refusalHandler_;
     std::atomic<bool> abortRequested_{false};
     ThreadInterrupt interrupt_;
     std::thread thread_;

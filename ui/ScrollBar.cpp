@@ -45,7 +45,7 @@ void ScrollBar::changed(int value)
         handler = handler_;
     }
     if (handler)
-        OperatorThread::instance().post([handler, value] { handler(value); });
+        OperatorThread::instance().postPress([handler, value] { handler(value); });
 }
 
 }

@@ -81,7 +81,7 @@ void TextField::enterPressed()
         handler = enterHandler_;
     }
     if (handler)
-        OperatorThread::instance().post(handler);
+        OperatorThread::instance().postPress(handler);
 }
 
 }

@@ -123,7 +123,9 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
     }};
     for (const auto& [button, command] : buttons) {
         button->setCommand(command);
-        button->setListener([this](const std::string& pressed) { listener(pressed); });
+        // Stopping a deck during an edit stops the edit, as ALL STOP does.
+        button->setListener([this](const std::string& pressed) { listener(pressed); },
+                            button == &bpause ? ui::Button::Press::AbortsSequence : ui::Button::Press::Queued);
     }
 
     // The panel is visible from the start; it shows once the main window takes it in (shown
@@ -259,8 +261,8 @@ void VCRPanel::lockForCue()
         button->setEnabled(false);
         button->setBackground(Qt::darkGray);
     }
-    cuefield.setEditable(false);
-    endfield.setEditable(false);
+    cueLocked_ = true;
+    applyPointLock();
 }
 
 void VCRPanel::unlockAfterCue()
@@ -269,6 +271,20 @@ void VCRPanel::unlockAfterCue()
         button->setEnabled(true);
         button->setBackground(Qt::lightGray);
     }
-    cuefield.setEditable(true);
-    endfield.setEditable(true);
+    cueLocked_ = false;
+    applyPointLock();
+}
+
+void VCRPanel::lockForEdit(bool locked)
+{
+    editLocked_ = locked;
+    applyPointLock();
+}
+
+void VCRPanel::applyPointLock()
+{
+    // A cue ending during an edit must not open the points the edit is using.
+    const bool editable = !cueLocked_ && !editLocked_;
+    cuefield.setEditable(editable);
+    endfield.setEditable(editable);
 }

@@ -44,6 +44,8 @@ public:
     // editable.
     void lockForCue();
     void unlockAfterCue();
+    // Both point fields refuse typing while an edit uses the points.
+    void lockForEdit(bool locked);
 
     VCR* vcr;
     bool type;
@@ -67,6 +69,11 @@ public:
     ui::TextField statusfield;
 
 private:
+    void applyPointLock();
+    // The cue thread and the operator thread lock the points for different reasons.
+    std::atomic<bool> cueLocked_{false};
+    std::atomic<bool> editLocked_{false};
+
     void listener(const std::string& command);
     void VSB(int value);
     // The Enter key in the in field (CFA) or the out field (RFA).

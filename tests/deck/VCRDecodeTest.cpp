@@ -97,6 +97,10 @@ TEST_F(DeckOnFakePort, ShortStatusChangesNothingAndSilenceShowsNoVcrStatus)
     vcr->CommandStatus();
     ASSERT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
 
+    vcr->CommandStatus();
+    EXPECT_EQ(vcr->panel().statusfield.text(), "No VCR Status");
+    EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
+
     replyStatus(0x04, 0x00, 0x00, 7);
     vcr->CommandStatus();
     EXPECT_EQ(vcr->NumBytes, 7);
@@ -104,10 +108,6 @@ TEST_F(DeckOnFakePort, ShortStatusChangesNothingAndSilenceShowsNoVcrStatus)
     EXPECT_EQ(vcr->panel().statusfield.text(), "BAD DECK REPLY");
     EXPECT_TRUE(vcr->standby);
     EXPECT_TRUE(vcr->cuedup);
-
-    vcr->CommandStatus();
-    EXPECT_EQ(vcr->panel().statusfield.text(), "No VCR Status");
-    EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
 }
 
 TEST_F(DeckOnFakePort, StandbyButtonChoosesByTheLastStatus)

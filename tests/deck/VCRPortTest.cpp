@@ -173,8 +173,9 @@ TEST(VCRPort, TheLongestBlockKeepsItsFirstSixteenBytesAndNothingPending)
 {
     FakeBackend fake;
     VCRPort link("COM3", nullptr, false);
-    Packet longest{0x7F, 0x20};
-    longest.resize(17, 0x01);
+    Packet longest(17, 0x01);
+    longest[0] = 0x7F;  // sense data of 15 bytes
+    longest[1] = 0x20;
     longest = decktest::withChecksum(longest);
     fake->answerNextWrite(longest);
 

@@ -233,20 +233,10 @@ TEST_F(EVCRPanelTest, NoLogIsWrittenOrCreatedWithoutAnEditLog)
 {
     std::filesystem::remove(rig->folder / "edl.txt");
     const int before = EVCRPanel::editnum;
-    ui::OperatorThread::instance().post([] { rig->panel().logedit(); });
+    ui::OperatorThread::instance().post([] { rig->panel().logedit(EditRequest{}); });
     EXPECT_TRUE(QTest::qWaitFor([] { return rig->panel().statusfield.text() == "No edit log can be saved!"; }, 2000));
     ui::OperatorThread::instance().waitUntilIdle();
     EXPECT_EQ(EVCRPanel::editnum, before);
     EXPECT_FALSE(std::filesystem::exists(rig->folder / "edl.txt"));
     std::ofstream(rig->folder / "edl.txt").flush();
-}
-
-TEST(EVCRPanelTiming, AdjustAndEditLengthInMilliseconds)
-{
-    const std::pair<int, int> adjusts[] = {{0, 0}, {3, 99}, {-4, -133}, {1, 33}, {-1, -33}, {9, 299}, {-9, -299}};
-    for (const auto& [frames, ms] : adjusts)
-        EXPECT_EQ(EVCRPanel::adjustms(frames), ms) << frames;
-    EXPECT_EQ(EVCRPanel::editlengthms(10, 15), 10499);
-    EXPECT_EQ(EVCRPanel::editlengthms(0, 29), 966);
-    EXPECT_EQ(EVCRPanel::editlengthms(0, -10), -333);
 }

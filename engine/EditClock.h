@@ -1,0 +1,21 @@
+#pragma once
+
+#include <chrono>
+
+// The waits of an edit sequence. A sequence can be aborted (ALL STOP, END EDIT, the window
+// closing): a wait then ends at once and says so.
+class EditClock {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    virtual ~EditClock() = default;
+
+    // Waits until the moment; false when the sequence was aborted before or during the wait.
+    // Moments are tape timing: they are kept exactly.
+    virtual bool waitUntil(Clock::time_point when) = 0;
+    virtual bool aborted() const = 0;
+
+    // One of the sequence's set pauses (for a deck to get somewhere, for the operator to read
+    // a text); false when the sequence was aborted.
+    virtual bool pause(std::chrono::milliseconds span) { return waitUntil(Clock::now() + span); }
+};

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+// The steps of an edit, in the order an edit takes them.
+enum class EditStep {
+    CuePlayer,
+    CueRecorder,
+    Preroll,
+    Roll,           // both decks play towards their in points
+    Synchronised,   // the player's offset to the recorder is the edit's, to the frame
+    EditOn,         // the recorder records from its in point
+    EditOff,        // the recorder stops recording at its out point
+    Stopped,
+    CueRecorderOut,
+};
+
+// What an edit reports while it runs: its steps, the frames left until the next one, and
+// the operator's texts of its outcome.
+class EditProgress {
+public:
+    virtual ~EditProgress() = default;
+
+    virtual void step(EditStep step) = 0;
+    // During the roll the frames to the record in point, while recording those to the out
+    // point, as a time code of the recorder's base.
+    virtual void countdown(EditStep current, const std::string& left) = 0;
+    virtual void status(const std::string& text) = 0;
+};
