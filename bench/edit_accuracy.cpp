@@ -1,69 +1,276 @@
-// Performs auto edits on the virtual decks and prints, for each, how many frames the recorded
-// stretch lies from the marked points: record in, record out, and source against record.
-// An ideal deck (no reply delay, no edit delay) and a realistic one (3 ms replies, edit delay
-// of 5 frames, compensated by an edit adjust of -5).
-#include "tests/e2e/EditRig.h"
+// Auto edits by the edit engine on the virtual decks, headless, and how many frames each
+// recorded stretch lies from its marked points: record in, record out (assemble edits record
+// on for 2 s past the out point by design), and the source against the record. 0 is the goal.
+//
+//   bench_edit_accuracy [profile...] [edits]
+//
+// Profiles: ideal, realistic, usb, servo, drop-frame, 25fps, busy (all by default, in this
+// order); edits per profile: 20 by default, lengths spread evenly from 1 s to 60 s.
+#include "tests/engine/EngineRig.h"
 
 #include <QApplication>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
+
+using namespace enginetest;
 
 namespace {
 
-std::string timecode(int frames)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", frames / 108000, frames / 1800 % 60, frames / 30 % 60,
-                  frames % 30);
-    return text;
-}
-
-struct Deck {
+struct Profile {
     const char* name;
+    const char* description;
     decksim::Options options;
     int adjust;
+    bool otherCoreBusy;
 };
 
-void run(const Deck& deck, int edits)
-{
-    std::printf("%s deck (reply delay %d ms, edit delay %d frames, EditAdjust %d)\n", deck.name,
-                deck.options.replyDelayMs, deck.options.editDelayFrames, deck.adjust);
-    std::printf("  edit  mode  length  rec in  rec out  src vs rec\n");
-    EditRig rig({.decks = deck.options, .preroll = 1, .adjust = deck.adjust});
-    rig.chooseMode(0x53);
-    for (int edit = 0; edit < edits; ++edit) {
-        const int length = 30 + 17 * edit;
-        const int playIn = 60 + 97 * edit;
-        const int recIn = 300 + 240 * edit;
-        rig.setPoints(*rig.player, timecode(playIn), timecode(playIn + length));
-        rig.setPoints(*rig.recorder, timecode(recIn), timecode(recIn + length));
-        const auto before = rig.segments().size();
-        rig.panel().bautostart.click();
-        // The press shows its command first; the last edit's "Edit Completed" is gone then.
-        if (!rig.waitForStatus("DO EDIT", 5000) || !rig.waitForStatus("Edit Completed", 90000)) {
-            std::printf("  %4d  the edit did not complete: %s\n", edit + 1, rig.panel().statusfield.text().c_str());
-            continue;
-        }
-        const auto segments = rig.segments();
-        if (segments.size() != before + 1) {
-            std::printf("  %4d  %zu new segments on the recorder's tape\n", edit + 1, segments.size() - before);
-            continue;
-        }
-        const EditRig::Segment* made = nullptr;
-        for (const EditRig::Segment& segment : segments) {
-            if (segment.recFirst >= recIn - 30 && segment.recFirst <= recIn + 30)
-                made = &segment;
-        }
-        if (!made) {
-            std::printf("  %4d  no segment near the record in point\n", edit + 1);
-            continue;
-        }
-        std::printf("  %4d  %-4s  %6d  %+6d  %+7d  %+10d\n", edit + 1, made->channels == "V,A1,A2" ? "AA/V" : "?",
-                    length, made->recFirst - recIn, made->recLast + 1 - (recIn + length),
-                    (made->srcFirst - made->recFirst) - (playIn - recIn));
+const decksim::Options realisticDecks = options([](auto& o) {
+    o.replyDelayMs = 3;
+    o.editDelayFrames = 5;
+});
+
+const Profile profiles[] = {
+    {"ideal", "replies at once, no edit delay, EditAdjust 0", options([](auto&) {}), 0, false},
+    {"realistic", "3 ms replies, edit delay 5 frames, EditAdjust -5", realisticDecks, -5, false},
+    {"usb", "USB adapter, 16 ms latency timer", options([](auto& o) { o.adapterLatencyMs = 16; }), 0, false},
+    {"servo", "uneven servo lock, player 4 frames, recorder 1",
+     options([](auto& o) {
+         o.playerLockFrames = 4;
+         o.recorderLockFrames = 1;
+     }),
+     0, false},
+    {"drop-frame", "29.97 drop-frame, every edit across a dropped minute",
+     options([](auto& o) { o.timeBase = decksim::TimeBase::fps2997DropFrame; }), 0, false},
+    {"25fps", "25 fps", options([](auto& o) { o.timeBase = decksim::TimeBase::fps25; }), 0, false},
+    {"busy", "realistic decks with the other core kept busy", realisticDecks, -5, true},
+};
+
+// Spins on a core of its own for its lifetime, as another program would.
+class BusyCore {
+public:
+    BusyCore()
+        : spinner_([this] {
+              while (!stop_.load(std::memory_order_relaxed)) {
+              }
+          })
+    {
     }
+    ~BusyCore()
+    {
+        stop_ = true;
+        spinner_.join();
+    }
+    BusyCore(const BusyCore&) = delete;
+    BusyCore& operator=(const BusyCore&) = delete;
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread spinner_;
+};
+
+// One edit's points, in frames of the decks' base.
+struct Points {
+    std::uint8_t mode;
+    int playIn;
+    int recIn;
+    int length;
+    int overrun;  // what an assemble edit records past its out point
+};
+
+// Lays the edits out one after the other on each tape, each straddling a minute boundary
+// other than a tenth minute: on drop-frame tape that is where labels are skipped. Each tape is
+// only wound on from one edit to the next, so cues stay short, and recordings never overlap.
+class Layout {
+public:
+    explicit Layout(const TimeBase& base) : base_(base) {}
+
+    Points next(int index, int edits)
+    {
+        const int labels = base_.labelsPerSecond();
+        const std::uint8_t mode = index % 2 == 0 ? insertAll : assemble;
+        const int length = lengthSeconds(index, edits) * labels;
+        const int overrun = mode == assemble ? 2 * labels : 0;
+        // Skews vary the frames the points fall on, and the source's offset to the record.
+        const int playIn = straddling(playerCursor_, length, index * 11 % labels);
+        const int recIn = straddling(recorderCursor_, length + overrun, index * 7 % labels);
+        return {mode, playIn, recIn, length, overrun};
+    }
+
+private:
+    static int lengthSeconds(int index, int edits)
+    {
+        if (edits < 2)
+            return 1;
+        return 1 + (59 * index + (edits - 1) / 2) / (edits - 1);
+    }
+
+    // The first frame of a minute counted from midnight, whichever labels it starts with.
+    int minuteStart(int minute) const
+    {
+        const int before = minute - 1;
+        return *base_.frameOf(before / 60, before % 60, 59, base_.labelsPerSecond() - 1) + 1;
+    }
+
+    // An in point at or after the cursor whose stretch of the given length has a minute
+    // boundary in its middle, moved back by the skew; the cursor moves past the stretch.
+    int straddling(int& cursor, int length, int skew)
+    {
+        int minute = 1;
+        while (minute % 10 == 0 || minuteStart(minute) - length / 2 - skew < cursor)
+            ++minute;
+        const int in = minuteStart(minute) - length / 2 - skew;
+        cursor = in + length + gapSeconds * base_.labelsPerSecond();
+        return in;
+    }
+
+    // Room between stretches for the next edit's preroll, and to keep segments apart.
+    static constexpr int gapSeconds = 3;
+    TimeBase base_;
+    int playerCursor_ = 0;
+    int recorderCursor_ = 0;
+};
+
+// Frames off the marked points; 0 is exact.
+struct Errors {
+    int recIn = 0;
+    int recOut = 0;
+    int source = 0;
+
+    bool exact() const { return recIn == 0 && recOut == 0 && source == 0; }
+};
+
+int larger(int a, int b)
+{
+    return std::abs(a) >= std::abs(b) ? a : b;
+}
+
+Errors errorsOf(const Segment& made, const Points& points)
+{
+    const int offset = points.playIn - points.recIn;
+    return {made.recFirst - points.recIn, made.recLast + 1 - (points.recIn + points.length + points.overrun),
+            larger(made.srcFirst - made.recFirst - offset, made.srcLast - made.recLast - offset)};
+}
+
+// The segments on the recorder's tape near the edit's stretch: no other edit's are there.
+std::vector<Segment> segmentsNear(const EngineRig& rig, const Points& points)
+{
+    const int margin = rig.base.labelsPerSecond();
+    const int first = points.recIn - margin;
+    const int last = points.recIn + points.length + points.overrun + margin;
+    std::vector<Segment> near;
+    for (const Segment& segment : rig.segments()) {
+        if (segment.recLast >= first && segment.recFirst <= last)
+            near.push_back(segment);
+    }
+    return near;
+}
+
+class Table {
+public:
+    void add(const Errors& errors)
+    {
+        ++measured_;
+        exact_ += errors.exact() ? 1 : 0;
+        worst_ = {larger(worst_.recIn, errors.recIn), larger(worst_.recOut, errors.recOut),
+                  larger(worst_.source, errors.source)};
+    }
+    void printSummary(int edits) const
+    {
+        std::printf("  %d edits, %d exact; worst: rec in %+d, rec out %+d, src vs rec %+d", edits, exact_,
+                    worst_.recIn, worst_.recOut, worst_.source);
+        if (measured_ < edits)
+            std::printf("; %d not measured", edits - measured_);
+        std::printf("\n\n");
+    }
+
+private:
+    int measured_ = 0;
+    int exact_ = 0;
+    Errors worst_;
+};
+
+std::string joined(const std::vector<std::string>& texts)
+{
+    std::string all;
+    for (const std::string& text : texts)
+        all += (all.empty() ? "" : " | ") + text;
+    return all;
+}
+
+// Performs one edit; prints its line and, when its recording could be measured, returns it.
+std::optional<Errors> performEdit(EngineRig& rig, int number, const Points& points)
+{
+    const TimeBase& base = rig.base;
+    rig.chooseMode(points.mode);
+    rig.setPoints(*rig.player, base.labelOf(points.playIn), base.labelOf(points.playIn + points.length));
+    rig.setPoints(*rig.recorder, base.labelOf(points.recIn), base.labelOf(points.recIn + points.length));
+    const std::size_t statusesBefore = rig.progress.statuses().size();
+    const EditOutcome outcome = rig.edit();
+    std::printf("  %4d  %-8s  %4d s  %s  %s  ", number, points.mode == assemble ? "assemble" : "insert",
+                points.length / base.labelsPerSecond(), base.labelOf(points.playIn).c_str(),
+                base.labelOf(points.recIn).c_str());
+    if (outcome.kind != EditOutcome::Kind::Completed) {
+        const auto statuses = rig.progress.statuses();
+        std::printf("not completed: %s\n", joined({statuses.begin() + statusesBefore, statuses.end()}).c_str());
+        return std::nullopt;
+    }
+    const auto made = segmentsNear(rig, points);
+    if (made.size() != 1) {
+        std::printf("%zu segments recorded\n", made.size());
+        return std::nullopt;
+    }
+    const Errors errors = errorsOf(made.front(), points);
+    std::printf("%+6d  %+7d  %+10d\n", errors.recIn, errors.recOut, errors.source);
+    return errors;
+}
+
+void run(const Profile& profile, int edits)
+{
+    std::printf("%s: %s\n", profile.name, profile.description);
+    std::printf("  edit  mode      length  player in    recorder in  rec in  rec out  src vs rec\n");
+    std::optional<BusyCore> busy;
+    if (profile.otherCoreBusy)
+        busy.emplace();
+    EngineRig rig(profile.options, insertAll);
+    rig.request.adjust = profile.adjust;
+    Layout layout(rig.base);
+    Table table;
+    for (int index = 0; index < edits; ++index) {
+        if (const auto errors = performEdit(rig, index + 1, layout.next(index, edits)))
+            table.add(*errors);
+        // Each edit starts from parked decks: the recorder's cue to the out point ends first.
+        decktest::waitFor([&] { return !rig.recorder->cueInProgress(); }, 30000);
+    }
+    table.printSummary(edits);
+}
+
+const Profile* profileNamed(const char* name)
+{
+    for (const Profile& profile : profiles) {
+        if (std::strcmp(profile.name, name) == 0)
+            return &profile;
+    }
+    return nullptr;
+}
+
+bool isCount(const char* text)
+{
+    return *text != '\0' && std::strspn(text, "0123456789") == std::strlen(text);
+}
+
+void printUsage()
+{
+    std::fprintf(stderr, "usage: bench_edit_accuracy [profile...] [edits]\nprofiles:");
+    for (const Profile& profile : profiles)
+        std::fprintf(stderr, " %s", profile.name);
+    std::fprintf(stderr, "\n");
 }
 
 }
@@ -73,8 +280,25 @@ int main(int argc, char* argv[])
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
-    const int edits = argc > 1 ? std::atoi(argv[1]) : 5;
-    run({"ideal", {.replyDelayMs = 0, .editDelayFrames = 0}, 0}, edits);
-    run({"realistic", {.replyDelayMs = 3, .editDelayFrames = 5}, -5}, edits);
+    // Lines reach a log file as they are printed: a long run can be followed.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    int edits = 20;
+    std::vector<const Profile*> chosen;
+    for (int arg = 1; arg < argc; ++arg) {
+        if (isCount(argv[arg])) {
+            edits = std::atoi(argv[arg]);
+        } else if (const Profile* profile = profileNamed(argv[arg])) {
+            chosen.push_back(profile);
+        } else {
+            printUsage();
+            return 2;
+        }
+    }
+    if (chosen.empty()) {
+        for (const Profile& profile : profiles)
+            chosen.push_back(&profile);
+    }
+    for (const Profile* profile : chosen)
+        run(*profile, edits);
     return 0;
 }

@@ -1,161 +1,16 @@
 // The edit engine on the virtual decks, headless: edits land exactly on the marked frames on
 // every kind of deck and line, and an edit that cannot be made exact records nothing.
 
-#include "deck/TimeBase.h"
-#include "deck/VCR.h"
-#include "engine/EditClock.h"
-#include "engine/EditEngine.h"
-#include "engine/EditProgress.h"
-#include "tests/deck/DeckTestSupport.h"
-#include "tools/decksim/VirtualDecks.h"
-#include "ui/VCRPanel.h"
+#include "tests/engine/EngineRig.h"
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
-#include <regex>
 #include <thread>
 
 using decksim::Role;
+using namespace enginetest;
 
 namespace {
-
-constexpr std::uint8_t insertAll = 0x53;
-constexpr std::uint8_t assemble = 0x20;
-
-// Real time for the tape, a tenth of it for the sequence's set pauses; abort() stops the
-// sequence as ALL STOP does.
-class TestClock : public EditClock {
-public:
-    bool waitUntil(Clock::time_point when) override
-    {
-        std::unique_lock lock(mutex_);
-        wake_.wait_until(lock, when, [this] { return aborted_; });
-        return !aborted_;
-    }
-    bool aborted() const override
-    {
-        std::lock_guard lock(mutex_);
-        return aborted_;
-    }
-    bool pause(std::chrono::milliseconds span) override { return waitUntil(Clock::now() + span / 10); }
-    void abort()
-    {
-        std::lock_guard lock(mutex_);
-        aborted_ = true;
-        wake_.notify_all();
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::condition_variable wake_;
-    bool aborted_ = false;
-};
-
-class RecordingProgress : public EditProgress {
-public:
-    void step(EditStep step) override
-    {
-        std::lock_guard lock(mutex_);
-        steps_.push_back(step);
-    }
-    void countdown(EditStep, const std::string&) override {}
-    void status(const std::string& text) override
-    {
-        std::lock_guard lock(mutex_);
-        statuses_.push_back(text);
-    }
-    std::vector<EditStep> steps() const
-    {
-        std::lock_guard lock(mutex_);
-        return steps_;
-    }
-    std::vector<std::string> statuses() const
-    {
-        std::lock_guard lock(mutex_);
-        return statuses_;
-    }
-    bool reached(EditStep step) const
-    {
-        const auto all = steps();
-        return std::find(all.begin(), all.end(), step) != all.end();
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<EditStep> steps_;
-    std::vector<std::string> statuses_;
-};
-
-struct Segment {
-    std::string channels;
-    int recFirst, recLast, srcFirst, srcLast;
-};
-
-TimeBase controllerBase(decksim::TimeBase base)
-{
-    if (base == decksim::TimeBase::fps2997)
-        return TimeBase(TimeBase::Kind::Fps2997);
-    if (base == decksim::TimeBase::fps2997DropFrame)
-        return TimeBase(TimeBase::Kind::Fps2997DF);
-    if (base == decksim::TimeBase::fps25)
-        return TimeBase(TimeBase::Kind::Fps25);
-    return TimeBase();
-}
-
-// A player and a recorder deck controller on virtual decks, with a 1 s preroll.
-class EngineRig {
-public:
-    EngineRig(const decksim::Options& options, std::uint8_t mode)
-        : decks(options), base(controllerBase(options.timeBase))
-    {
-        decktest::resetDeckSettings();
-        player = std::make_unique<VCR>(decks.path(Role::Player), false, false);
-        recorder = std::make_unique<VCR>(decks.path(Role::Recorder), false, true);
-        for (VCR* deck : {player.get(), recorder.get()}) {
-            deck->setTimeBase(base);
-            deck->makepreroll(1);
-            deck->GetTC();
-        }
-        recorder->setemode(mode);
-        request.mode = mode;
-        request.playerPreroll = request.recorderPreroll = 1;
-    }
-
-    void setPoints(VCR& deck, const std::string& in, const std::string& out)
-    {
-        deck.panel().cuefield.setText(in);
-        deck.panel().endfield.setText(out);
-        deck.setdirectin();
-        (&deck == player.get() ? request.playIn : request.recIn) = in;
-        (&deck == player.get() ? request.playOut : request.recOut) = out;
-    }
-
-    EditOutcome edit() { return EditEngine(*player, *recorder, clock, progress).autoEdit(request); }
-
-    int frames(const std::string& label) const { return *base.frameOf(label); }
-
-    std::vector<Segment> segments() const
-    {
-        static const std::regex pattern(R"(segment channels=(\S+) rec=(\S{11})-(\S{11}) src=(\S{11})-(\S{11}))");
-        std::vector<Segment> found;
-        for (const std::string& line : decks.reportLines()) {
-            std::smatch match;
-            if (std::regex_search(line, match, pattern))
-                found.push_back({match[1], frames(match[2]), frames(match[3]), frames(match[4]), frames(match[5])});
-        }
-        return found;
-    }
-
-    decksim::VirtualDecks decks;
-    TimeBase base;
-    std::unique_ptr<VCR> player;
-    std::unique_ptr<VCR> recorder;
-    TestClock clock;
-    RecordingProgress progress;
-    EditRequest request;
-};
 
 struct Profile {
     const char* name;
@@ -167,14 +22,6 @@ struct Profile {
     const char* recIn;
     int length;
 };
-
-decksim::Options options(std::function<void(decksim::Options&)> change)
-{
-    decksim::Options made;
-    made.replyDelayMs = 0;
-    change(made);
-    return made;
-}
 
 const Profile profiles[] = {
     {"ideal insert", options([](auto&) {}), 0, insertAll, "00:00:10:05", "00:00:20:00", 47},
