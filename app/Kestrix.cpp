@@ -5,6 +5,7 @@
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
 #include "app/Utils.h"
+#include "deck/LongWaits.h"
 #include "deck/VCR.h"
 #include "ui/EVCR.h"
 
@@ -59,7 +60,7 @@ void Kestrix::GetProps()
     SettingsFile file(settingsFileName);
     if (!file.exists()) {
         Utils::OutLine("No configuration file found!");
-        Utils::DelayT(5000);
+        LongWaits::pause(std::chrono::milliseconds(5000));
         Utils::ExitProcess(1);
     }
     try {
@@ -75,7 +76,7 @@ void Kestrix::SaveProps()
     SettingsFile file(settingsFileName);
     if (!file.exists()) {
         Utils::OutLine("No configuration file can be saved!");
-        Utils::DelayT(5000);
+        LongWaits::pause(std::chrono::milliseconds(5000));
         return;
     }
     try {

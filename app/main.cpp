@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/Kestrix.h"
+#include "deck/LongWaits.h"
 
 #include <QApplication>
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[])
     // The program ends only through the main window's closing handler; a settings dialog
     // closing while the main window is hidden must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    LongWaits::speedUpFromEnvironment();
     Kestrix::init();
     return QApplication::exec();
 }

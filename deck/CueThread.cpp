@@ -1,6 +1,7 @@
 #include "deck/CueThread.h"
 
 #include "app/Utils.h"
+#include "deck/LongWaits.h"
 #include "deck/VCR.h"
 #include "ui/VCRPanel.h"
 
@@ -77,7 +78,8 @@ bool CueThread::carryOut()
 
 bool CueThread::waitForCueUp()
 {
-    for (int count = 0; !vcr->cuedup && count < cueWaitLimit; ++count) {
+    const int limit = cueWaitLimit / LongWaits::speedUp();
+    for (int count = 0; !vcr->cuedup && count < limit; ++count) {
         if (!sleep(cueWaitStepMs))
             return false;
     }

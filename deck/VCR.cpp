@@ -3,6 +3,7 @@
 #include "app/Kestrix.h"
 #include "app/Utils.h"
 #include "deck/CueThread.h"
+#include "deck/LongWaits.h"
 #include "deck/ReplyBlock.h"
 #include "deck/TCThread.h"
 #include "deck/VCRPort.h"
@@ -126,7 +127,7 @@ void VCR::MakeSerial()
         Utils::OutLine("Serial port " + comport + " for cam not available.");
         if (std::string hint = notAvailableHint(comport, sop->openFailure); !hint.empty())
             Utils::OutLine(hint);
-        Utils::DelayT(5000);
+        LongWaits::pause(std::chrono::milliseconds(5000));
         Utils::ExitProcess(0);
     }
     Utils::OutLine("Serial Port " + comport + " Opened OK");

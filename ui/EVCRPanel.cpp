@@ -4,6 +4,7 @@
 #include "app/MainGUI.h"
 #include "app/Settings.h"
 #include "deck/InvalidTimeCode.h"
+#include "deck/LongWaits.h"
 #include "deck/VCR.h"
 #include "engine/EditEngine.h"
 #include "ui/EVCR.h"
@@ -355,7 +356,7 @@ void EVCRPanel::logedit(const EditRequest& request)
 {
     if (!EditLog::exists(logfilename)) {
         ShowStatus("No edit log can be saved!");
-        ui::OperatorThread::instance().pause(5000);
+        ui::OperatorThread::instance().pause(static_cast<int>(LongWaits::scaled(std::chrono::milliseconds(5000)).count()));
         return;
     }
     const int number = ++editnum;

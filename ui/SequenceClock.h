@@ -10,6 +10,8 @@ class SequenceClock : public EditClock {
 public:
     bool waitUntil(Clock::time_point when) override;
     bool aborted() const override;
+    // The sequence's set pauses follow the test clock; its moments never do.
+    bool pause(std::chrono::milliseconds span) override;
 };
 
 }

@@ -2,6 +2,7 @@
 
 #include "deck/CueThread.h"
 #include "deck/InvalidTimeCode.h"
+#include "deck/LongWaits.h"
 
 #include <chrono>
 
@@ -94,6 +95,7 @@ TEST_F(Cueing, AnInvalidPointStartsNoCue)
 
 TEST_F(Cueing, ADeckThatNeverReportsCueUpIsTakenAsCuedAfterFiftySeconds)
 {
+    LongWaits::RealTime realTime;
     decks->setNoCue(Role::Player, true);
     auto start = Clock::now();
     vcr->cueplay(0);

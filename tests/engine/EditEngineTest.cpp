@@ -40,6 +40,11 @@ const Profile profiles[] = {
      "00:00:20:12", 38},
 };
 
+void PrintTo(const Profile& profile, std::ostream* out)
+{
+    *out << profile.name;
+}
+
 class EditLandsExactly : public testing::TestWithParam<Profile> {};
 
 }

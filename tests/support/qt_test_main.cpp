@@ -1,3 +1,5 @@
+#include "deck/LongWaits.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 
@@ -9,6 +11,9 @@ int main(int argc, char* argv[])
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication application(argc, argv);
+    // The long waits of the sequences (50 s for cue-up, the edit's pauses, 5 s pauses) run
+    // twenty times faster; the tests of each of them in real time say so.
+    LongWaits::setSpeedUp(20);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
