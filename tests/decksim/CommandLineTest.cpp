@@ -101,5 +101,28 @@ TEST(CommandLine, MistakesAreNamed)
     }
 }
 
+TEST(PlugCommand, NamesTheDeckAndWhetherItIsPluggedOrPulled)
+{
+    const struct {
+        const char* line;
+        Role role;
+        bool plugged;
+    } commands[] = {
+        {"unplug player", Role::Player, false},
+        {"plug player", Role::Player, true},
+        {"unplug recorder\r", Role::Recorder, false},
+        {"  plug recorder ", Role::Recorder, true},
+    };
+    for (const auto& c : commands) {
+        const auto command = PlugCommand::parse(c.line);
+        ASSERT_TRUE(command.has_value()) << c.line;
+        EXPECT_EQ(command->role, c.role) << c.line;
+        EXPECT_EQ(command->plugged, c.plugged) << c.line;
+    }
+    for (const char* line : {"", "unplug", "plug both", "unplug  player", "Unplug player", "replug player"}) {
+        EXPECT_FALSE(PlugCommand::parse(line).has_value()) << line;
+    }
+}
+
 }  // namespace
 }  // namespace decksim

@@ -87,4 +87,11 @@ Bytes ControllerLine::status()
     return Bytes(reply.begin() + 2, reply.end() - 1);
 }
 
+bool ControllerLine::hungUp() const
+{
+    pollfd watched{fd_, POLLIN, 0};
+    const std::uint8_t probe = 0;
+    return ::poll(&watched, 1, 0) == 1 && (watched.revents & POLLHUP) != 0 && ::write(fd_, &probe, 1) < 0 && errno == EIO;
+}
+
 }  // namespace decksim::test

@@ -30,6 +30,9 @@ public:
     int timeCode();
     // Status bytes 0..8 from a status sense request.
     Bytes status();
+    // The deck's end of the line has gone (its pseudo-terminal closed): the port reports a
+    // hang-up and takes no more bytes.
+    bool hungUp() const;
 
 private:
     int fd_;

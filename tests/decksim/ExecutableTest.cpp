@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <regex>
 #include <spawn.h>
 #include <sstream>
@@ -37,12 +38,16 @@ class Decksim {
 public:
     explicit Decksim(std::vector<std::string> arguments)
     {
+        int in[2];
         int out[2];
         int err[2];
+        EXPECT_EQ(::pipe(in), 0);
         EXPECT_EQ(::pipe(out), 0);
         EXPECT_EQ(::pipe(err), 0);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in[0], 0);
+        posix_spawn_file_actions_addclose(&actions, in[1]);
         posix_spawn_file_actions_adddup2(&actions, out[1], 1);
         posix_spawn_file_actions_adddup2(&actions, err[1], 2);
         posix_spawn_file_actions_addclose(&actions, out[0]);
@@ -55,8 +60,10 @@ public:
         argv.push_back(nullptr);
         EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
+        ::close(in[0]);
         ::close(out[1]);
         ::close(err[1]);
+        in_ = in[1];
         out_ = ::fdopen(out[0], "r");
         err_ = err[0];
     }
@@ -67,8 +74,16 @@ public:
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, nullptr, 0);
         }
+        ::close(in_);
         std::fclose(out_);
         ::close(err_);
+    }
+
+    // Types a line on the program's standard input.
+    void command(const std::string& line)
+    {
+        const std::string typed = line + "\n";
+        EXPECT_EQ(::write(in_, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
     }
 
     // The next line of standard output, without its line end; empty at the end.
@@ -117,10 +132,10 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // Reads "player <path>", "recorder <path>", "ready".
+    // Reads "player <path>", "recorder <path>", "ready"; each path links to a pseudo-terminal.
     std::pair<std::string, std::string> started()
     {
-        const std::regex deckLine(R"((player|recorder) (/dev/pts/\d+))");
+        const std::regex deckLine(R"((player|recorder) (/\S+))");
         std::smatch player;
         std::smatch recorder;
         const std::string first = line();
@@ -133,11 +148,15 @@ public:
         }
         EXPECT_EQ(player[1], "player");
         EXPECT_EQ(recorder[1], "recorder");
+        for (const std::string& path : {player[2].str(), recorder[2].str()}) {
+            EXPECT_TRUE(std::regex_match(fs::read_symlink(path).string(), std::regex(R"(/dev/pts/\d+)"))) << path;
+        }
         return {player[2], recorder[2]};
     }
 
 private:
     pid_t pid_ = -1;
+    int in_ = -1;
     FILE* out_ = nullptr;
     int err_ = -1;
 };
@@ -221,6 +240,30 @@ TEST_F(DecksimProgram, MuteAndNoCueApplyToTheNamedDeck)
     EXPECT_EQ(decksim.finish(SIGTERM), 0);
 }
 
+TEST_F(DecksimProgram, DeckUnpluggedOnStandardInputComesBackAtItsPath)
+{
+    Decksim decksim({"--dir", dir.string()});
+    const auto [player, recorder] = decksim.started();
+    auto line = std::make_unique<ControllerLine>(player);
+    EXPECT_EQ(line->exchange("00 11 11", 5), hex("12 11 20 25 68"));
+    decksim.command("unplug player");
+    EXPECT_EQ(decksim.line(), "player unplugged");
+    EXPECT_TRUE(line->hungUp());
+    EXPECT_FALSE(fs::exists(fs::symlink_status(player)));
+    ControllerLine other(recorder);
+    EXPECT_EQ(other.exchange("00 11 11", 5), hex("12 11 20 25 68"));
+    decksim.command("plug player");
+    EXPECT_EQ(decksim.line(), "player plugged");
+    line = std::make_unique<ControllerLine>(player);
+    EXPECT_EQ(line->exchange("00 11 11", 5), hex("12 11 20 25 68"));
+    EXPECT_NE(readFile(dir / "KESTRIX_Settings.txt").find("PlayVCRCOMPort=" + player + "\n"), std::string::npos);
+    decksim.command("pull everything");
+    EXPECT_EQ(decksim.finish(SIGTERM), 0);
+    EXPECT_EQ(decksim.errors(),
+              "kestrix-decksim: unknown command: pull everything (unplug or plug, then player or recorder)\n");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(player)));
+}
+
 TEST(DecksimHelp, DescribesEveryOption)
 {
     Decksim decksim({"--help"});
@@ -230,7 +273,7 @@ TEST(DecksimHelp, DescribesEveryOption)
                                "--seek-speed", "--player-start", "--recorder-start", "--mute", "--no-cue", "--preroll",
                                "--adjust", "--timebase", "29.97DF", "--adapter-latency-ms", "--nak-every", "--garble-every",
                                "--echo", "--player-lock-frames", "--recorder-lock-frames", "--no-varispeed", "SIGTERM",
-                               "ready"}) {
+                               "ready", "unplug player|recorder", "plug player|recorder"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
 }

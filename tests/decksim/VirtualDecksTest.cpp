@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <functional>
+#include <memory>
+#include <stdexcept>
 #include <numeric>
 #include <regex>
 #include <thread>
@@ -295,6 +298,40 @@ TEST_F(ScriptedEdit, InsertEditOfVideoRecordsOnlyVideoBetweenEditOnAndOff)
 TEST_F(ScriptedEdit, AssembleEditRecordsAllThreeChannels)
 {
     EXPECT_EQ(runEdit("41 30 20 91").channels, "V,A1,A2");
+}
+
+TEST(VirtualDecks, UnpluggedDeckHangsUpAndComesBackAtTheSamePath)
+{
+    namespace fs = std::filesystem;
+    std::string path;
+    {
+        VirtualDecks decks;
+        path = decks.path(Role::Player);
+        ASSERT_TRUE(fs::is_symlink(path));
+        EXPECT_EQ(fs::read_symlink(path).string().rfind("/dev/pts/", 0), 0u) << fs::read_symlink(path);
+        auto player = std::make_unique<ControllerLine>(path);
+        ControllerLine recorder(decks.path(Role::Recorder));
+        player->exchange("20 01 21", 3);  // play: the tape rolls on while the line is out
+        const int before = player->timeCode();
+
+        decks.unplug(Role::Player);
+        EXPECT_TRUE(player->hungUp());
+        EXPECT_FALSE(fs::exists(fs::symlink_status(path)));
+        EXPECT_THROW(ControllerLine{path}, std::runtime_error);
+        EXPECT_EQ(recorder.exchange("00 11 11", 5), hex("12 11 20 25 68"));  // the other deck is not touched
+        decks.unplug(Role::Player);                                          // already out: nothing happens
+
+        decks.plugBack(Role::Player);
+        ASSERT_TRUE(fs::is_symlink(path));
+        const fs::path target = fs::read_symlink(path);
+        decks.plugBack(Role::Player);  // already in: the same line stays
+        EXPECT_EQ(fs::read_symlink(path), target);
+        player = std::make_unique<ControllerLine>(path);
+        EXPECT_EQ(player->exchange("00 11 11", 5), hex("12 11 20 25 68"));
+        EXPECT_TRUE(waitUntil([&] { return player->timeCode() > before; }));  // still playing
+        EXPECT_EQ(recorder.exchange("00 11 11", 5), hex("12 11 20 25 68"));
+    }
+    EXPECT_FALSE(fs::exists(fs::symlink_status(path)));  // the decks' links go with them
 }
 
 }  // namespace

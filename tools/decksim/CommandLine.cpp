@@ -172,7 +172,8 @@ std::string CommandLine::usage()
 Runs two virtual tape decks, a player and a recorder, that speak the RS-422 nine-pin deck
 protocol on pseudo-terminals. Prints "player <path>" and "recorder <path>" (the two device
 paths a controller opens), then "ready". SIGINT or SIGTERM writes the final report and ends
-with status 0.
+with status 0. Each path is a link to the deck's pseudo-terminal that stays while the deck
+is unplugged and plugged back (see the commands below).
 
 Files:
   --dir DIR                writes DIR/KESTRIX_Settings.txt naming the two decks (when the
@@ -204,6 +205,11 @@ Deck behaviour:
   --no-cue player|recorder that deck never reports cue-up complete (it still moves)
   --help                   shows this text
 
+Commands on standard input, one a line:
+  unplug player|recorder   pulls that deck's line, as a USB adapter pulled out: the port
+                           hangs up and its path goes away; answers "<deck> unplugged"
+  plug player|recorder     plugs that deck back, at the same path; answers "<deck> plugged"
+
 Line faults (all off by default):
   --adapter-latency-ms N   like a USB serial adapter's latency timer: each reply reaches the
                            controller in up to two pieces, the last N ms after the deck sent it
@@ -214,6 +220,23 @@ Line faults (all off by default):
   --echo                   each block the controller sends comes back to it (the same
                            bytes) before the reply, as from a two-wire converter
 )";
+}
+
+std::optional<PlugCommand> PlugCommand::parse(const std::string& line)
+{
+    static const std::map<std::string, PlugCommand> commands{
+        {"unplug player", {Role::Player, false}},
+        {"unplug recorder", {Role::Recorder, false}},
+        {"plug player", {Role::Player, true}},
+        {"plug recorder", {Role::Recorder, true}},
+    };
+    const std::size_t first = line.find_first_not_of(" \t\r");
+    const std::size_t last = line.find_last_not_of(" \t\r");
+    const auto command = first == std::string::npos ? commands.end() : commands.find(line.substr(first, last - first + 1));
+    if (command == commands.end()) {
+        return std::nullopt;
+    }
+    return command->second;
 }
 
 }  // namespace decksim

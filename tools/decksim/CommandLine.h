@@ -1,7 +1,9 @@
 #pragma once
 
 #include "tools/decksim/Options.h"
+#include "tools/decksim/Role.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,6 +33,15 @@ struct CommandLine {
     // The arguments after the program name; "--name value" and "--name=value" both work.
     static CommandLine parse(const std::vector<std::string>& arguments);
     static std::string usage();
+};
+
+// A line typed on kestrix-decksim's standard input: "unplug player", "plug recorder", ...
+struct PlugCommand {
+    Role role;
+    bool plugged;
+
+    // Nothing when the line is not such a command.
+    static std::optional<PlugCommand> parse(const std::string& line);
 };
 
 }  // namespace decksim

@@ -3,9 +3,12 @@
 #include "tools/decksim/Report.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <poll.h>
 #include <system_error>
+#include <utility>
 #include <unistd.h>
 
 namespace decksim {
@@ -41,6 +44,7 @@ VirtualDecks::VirtualDecks(Options options)
 {
     stations_[0] = std::make_unique<Station>(Role::Player, pair_, options_);
     stations_[1] = std::make_unique<Station>(Role::Recorder, pair_, options_);
+    makeLinks();
     int wake[2];
     if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         throw std::system_error(errno, std::generic_category(), "pipe2");
@@ -53,8 +57,7 @@ VirtualDecks::VirtualDecks(Options options)
 VirtualDecks::~VirtualDecks()
 {
     stopping_ = true;
-    const char stop = 's';
-    [[maybe_unused]] const auto written = ::write(wakeWrite_, &stop, 1);
+    wakeUp();
     thread_.join();
     {
         std::lock_guard lock(reportMutex_);
@@ -62,9 +65,101 @@ VirtualDecks::~VirtualDecks()
     }
     ::close(wakeRead_);
     ::close(wakeWrite_);
+    removeLinks();
 }
 
-const std::string& VirtualDecks::path(Role role) const { return station(role).port.slavePath(); }
+namespace {
+
+// Points link at target, replacing what was there in one step.
+void pointLink(const std::string& link, const std::string& target)
+{
+    const std::string fresh = link + ".new";
+    std::filesystem::remove(fresh);
+    std::filesystem::create_symlink(target, fresh);
+    std::filesystem::rename(fresh, link);
+}
+
+}  // namespace
+
+void VirtualDecks::makeLinks()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-decks-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::system_error(errno, std::generic_category(), "mkdtemp");
+    }
+    linkDir_ = pattern;
+    for (auto& station : stations_) {
+        station->linkPath = (std::filesystem::path(linkDir_) / roleName(station->role)).string();
+        pointLink(station->linkPath, station->port->slavePath());
+    }
+}
+
+void VirtualDecks::removeLinks()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(linkDir_, ignored);
+}
+
+const std::string& VirtualDecks::path(Role role) const { return station(role).linkPath; }
+
+void VirtualDecks::unplug(Role role) { changePort(role, false); }
+
+void VirtualDecks::plugBack(Role role) { changePort(role, true); }
+
+void VirtualDecks::changePort(Role role, bool plugged)
+{
+    std::unique_lock lock(portMutex_);
+    portChanges_.push_back({role, plugged});
+    const std::uint64_t ticket = ++portChangesAsked_;
+    wakeUp();
+    portChanged_.wait(lock, [&] { return portChangesDone_ >= ticket; });
+    if (portFailure_) {
+        std::rethrow_exception(std::exchange(portFailure_, nullptr));
+    }
+}
+
+void VirtualDecks::servePortChanges()
+{
+    std::lock_guard lock(portMutex_);
+    drainWakeUps();
+    for (; !portChanges_.empty(); portChanges_.pop_front()) {
+        try {
+            applyPortChange(portChanges_.front());
+        } catch (const std::exception&) {
+            portFailure_ = std::current_exception();
+        }
+        ++portChangesDone_;
+    }
+    portChanged_.notify_all();
+}
+
+void VirtualDecks::applyPortChange(const PortChange& change)
+{
+    Station& changed = station(change.role);
+    if (change.plugged && !changed.port) {
+        changed.port = std::make_unique<DeckPort>();
+        pointLink(changed.linkPath, changed.port->slavePath());
+    } else if (!change.plugged && changed.port) {
+        std::filesystem::remove(changed.linkPath);
+        changed.port.reset();
+        // What was on the wire goes with it.
+        changed.replies.clear();
+        changed.adapter.takeDue(INT64_MAX);
+    }
+}
+
+void VirtualDecks::wakeUp()
+{
+    const char wake = 'w';
+    [[maybe_unused]] const auto written = ::write(wakeWrite_, &wake, 1);
+}
+
+void VirtualDecks::drainWakeUps()
+{
+    char buffer[64];
+    while (::read(wakeRead_, buffer, sizeof buffer) > 0) {
+    }
+}
 
 std::vector<TraceEntry> VirtualDecks::trace() const { return trace_.entries(); }
 
@@ -146,13 +241,16 @@ void VirtualDecks::run()
         const std::int64_t before = clock_.nowMicros();
         const std::int64_t wait = std::max<std::int64_t>(nextWakeUp(before) - before, 0);
         const timespec timeout{static_cast<time_t>(wait / 1'000'000), static_cast<long>(wait % 1'000'000 * 1000)};
-        pollfd fds[3] = {{wakeRead_, POLLIN, 0},
-                         {stations_[0]->port.masterFd(), POLLIN, 0},
-                         {stations_[1]->port.masterFd(), POLLIN, 0}};
+        // An unplugged deck's entry is ignored by poll.
+        const auto fdOf = [](const Station& station) { return station.port ? station.port->masterFd() : -1; };
+        pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {fdOf(*stations_[0]), POLLIN, 0}, {fdOf(*stations_[1]), POLLIN, 0}};
         ::ppoll(fds, 3, &timeout, nullptr);
+        if (fds[0].revents & POLLIN) {
+            servePortChanges();
+        }
         const std::int64_t now = clock_.nowMicros();
         for (int index = 0; index < 2; ++index) {
-            if (fds[index + 1].revents & POLLIN) {
+            if ((fds[index + 1].revents & POLLIN) && stations_[index]->port) {
                 serveInput(*stations_[index], now);
             }
         }
@@ -168,7 +266,7 @@ void VirtualDecks::run()
 void VirtualDecks::serveInput(Station& station, std::int64_t now)
 {
     std::uint8_t buffer[512];
-    for (std::size_t count; (count = station.port.readAvailable(buffer, sizeof buffer)) > 0;) {
+    for (std::size_t count; (count = station.port->readAvailable(buffer, sizeof buffer)) > 0;) {
         std::vector<ProtocolEngine::Exchange> exchanges;
         {
             std::lock_guard lock(modelMutex_);
@@ -218,7 +316,9 @@ void VirtualDecks::sendDueReplies(Station& station, std::int64_t now)
 void VirtualDecks::deliverToController(Station& station, std::int64_t now)
 {
     for (const Bytes& piece : station.adapter.takeDue(now)) {
-        station.port.write(piece);
+        if (station.port) {
+            station.port->write(piece);
+        }
     }
 }
 

@@ -12,8 +12,10 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,6 +26,9 @@ namespace decksim {
 
 // A player and a recorder deck, each on its own pseudo-terminal, served by one thread that
 // polls both lines. They start in the constructor and stop cleanly in the destructor.
+// A pseudo-terminal's device path dies with it, so each deck's line is reached through a
+// symbolic link the decks own (in a temporary folder): a deck can be unplugged and plugged
+// back, as a USB adapter is, and come back at the same path.
 class VirtualDecks {
 public:
     explicit VirtualDecks(Options options = {});
@@ -31,8 +36,14 @@ public:
     VirtualDecks(const VirtualDecks&) = delete;
     VirtualDecks& operator=(const VirtualDecks&) = delete;
 
-    // The slave device path a controller opens, e.g. /dev/pts/7.
+    // The path a controller opens: a link to the deck's pseudo-terminal, e.g. /dev/pts/7.
     const std::string& path(Role role) const;
+    // Pulls the deck's line: the controller's port hangs up and the path goes away. What was
+    // on its way to the controller is lost. Nothing happens to a deck already unplugged.
+    void unplug(Role role);
+    // Gives the deck a new line at the same path. Nothing happens to a deck that is plugged.
+    // Throws std::system_error when no pseudo-terminal can be made.
+    void plugBack(Role role);
     // Every block received and sent so far.
     std::vector<TraceEntry> trace() const;
     void clearTrace();
@@ -69,7 +80,9 @@ private:
         {
         }
         Role role;
-        DeckPort port;
+        // No port while the deck is unplugged; only the serving thread touches it.
+        std::unique_ptr<DeckPort> port = std::make_unique<DeckPort>();
+        std::string linkPath;
         ProtocolEngine engine;
         std::deque<PendingReply> replies;
         // What the deck sends passes through it on its way to the controller.
@@ -77,7 +90,21 @@ private:
         std::atomic<bool> muted{false};
     };
 
+    struct PortChange {
+        Role role;
+        bool plugged;
+    };
+
     Station& station(Role role) const { return *stations_[role == Role::Player ? 0 : 1]; }
+    void makeLinks();
+    void removeLinks();
+    // Plugging happens on the serving thread, between its polls of the lines: it alone
+    // uses the ports' descriptors.
+    void changePort(Role role, bool plugged);
+    void servePortChanges();
+    void applyPortChange(const PortChange& change);
+    void drainWakeUps();
+    void wakeUp();
     void run();
     void serveInput(Station& station, std::int64_t now);
     void expireStraggling(Station& station, std::int64_t now);
@@ -98,6 +125,13 @@ private:
     std::uint64_t reportedVersion_ = 0;
     std::mutex reportMutex_;
     std::unique_ptr<ReportWriter> reportWriter_;
+    std::string linkDir_;
+    std::mutex portMutex_;
+    std::condition_variable portChanged_;
+    std::deque<PortChange> portChanges_;
+    std::uint64_t portChangesAsked_ = 0;
+    std::uint64_t portChangesDone_ = 0;
+    std::exception_ptr portFailure_;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::atomic<bool> stopping_{false};

@@ -4,11 +4,15 @@
 #include "tools/decksim/SettingsFile.h"
 #include "tools/decksim/VirtualDecks.h"
 
+#include <cerrno>
 #include <csignal>
 #include <iostream>
 #include <memory>
+#include <poll.h>
 #include <pthread.h>
+#include <sys/signalfd.h>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
@@ -29,6 +33,65 @@ sigset_t endingSignals()
     sigaddset(&signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     return signals;
+}
+
+void carryOut(decksim::VirtualDecks& decks, const std::string& line)
+{
+    const auto command = decksim::PlugCommand::parse(line);
+    if (!command) {
+        std::cerr << programName << ": unknown command: " << line << " (unplug or plug, then player or recorder)"
+                  << std::endl;
+        return;
+    }
+    try {
+        if (command->plugged) {
+            decks.plugBack(command->role);
+        } else {
+            decks.unplug(command->role);
+        }
+    } catch (const std::system_error& error) {
+        std::cerr << programName << ": cannot plug the " << roleName(command->role) << " back: " << error.what()
+                  << std::endl;
+        return;
+    }
+    std::cout << roleName(command->role) << (command->plugged ? " plugged" : " unplugged") << std::endl;
+}
+
+// Carries out the commands of each whole line that has come; false at the end of the input.
+bool takeInput(decksim::VirtualDecks& decks, std::string& pending)
+{
+    char buffer[256];
+    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (got <= 0) {
+        return got < 0 && errno == EINTR;
+    }
+    pending.append(buffer, static_cast<std::size_t>(got));
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+        carryOut(decks, pending.substr(0, end));
+    }
+    return true;
+}
+
+// Serves the commands of standard input until an ending signal comes.
+void serveUntilSignalled(decksim::VirtualDecks& decks, const sigset_t& signals)
+{
+    const int signalled = ::signalfd(-1, &signals, SFD_CLOEXEC);
+    if (signalled < 0) {
+        int signal = 0;
+        sigwait(&signals, &signal);
+        return;
+    }
+    std::string pending;
+    pollfd watched[2] = {{signalled, POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    while (!(watched[0].revents & POLLIN)) {
+        if (::poll(watched, 2, -1) < 0 && errno != EINTR) {
+            break;
+        }
+        if ((watched[1].revents & (POLLIN | POLLHUP)) && !takeInput(decks, pending)) {
+            watched[1].fd = -1;  // the input has ended: only a signal ends the program now
+        }
+    }
+    ::close(signalled);
 }
 
 int run(const decksim::CommandLine& commandLine)
@@ -61,8 +124,7 @@ int run(const decksim::CommandLine& commandLine)
     std::cout << "player " << decks->path(Role::Player) << '\n'
               << "recorder " << decks->path(Role::Recorder) << '\n'
               << "ready" << std::endl;
-    int signal = 0;
-    sigwait(&signals, &signal);
+    serveUntilSignalled(*decks, signals);
     decks.reset();
     return 0;
 }
