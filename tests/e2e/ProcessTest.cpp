@@ -1,3 +1,5 @@
+#include "tests/serial/StalledLine.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -112,6 +114,15 @@ std::string lineAfter(const std::string& text, const std::string& head)
     return at == std::string::npos ? "" : text.substr(at + head.size(), text.find('\n', at) - at - head.size());
 }
 
+// Settings for two RS-422 decks on the given ports, stopped when the window closes.
+void writeSettings(const std::filesystem::path& folder, const std::string& player, const std::string& recorder)
+{
+    std::ofstream(folder / "KESTRIX_Settings.txt")
+        << "KESTRIX Settings\n \nPlayVCRType=RS422\nPlayVCRCOMPort=" << player
+        << "\nPlayVCRPreroll=1\n \nRecVCRType=RS422\nRecVCRCOMPort=" << recorder
+        << "\nRecVCRPreroll=1\n \nEditAdjust=0\n \nStopOnExit=YES\nLogEdits=NO\n";
+}
+
 // Times (microseconds) at which the deck received the block, from the virtual decks' trace.
 std::vector<long long> receivedAt(const std::filesystem::path& trace, const std::string& deck, const std::string& hex)
 {
@@ -169,4 +180,27 @@ TEST(Process, StartUpConsoleInOrderAndClosingStopsBothDecksTwice)
         EXPECT_GE(stops[1] - stops[0], 495000) << deck;
         EXPECT_LE(stops[1] - stops[0], 1500000) << deck;
     }
+}
+
+// Decks whose lines stopped taking bytes (CTS dropped, a far end that stopped reading) never
+// keep the program from ending: the closing handler's stops give up like any other write.
+TEST(Process, ClosingEndsWithinTwoSecondsWhenNeitherDeckTakesBytes)
+{
+    Folder folder;
+    StalledLine player, recorder;
+    writeSettings(folder.path, player.slavePath(), recorder.slavePath());
+    Child kestrix({KESTRIX_EXE}, folder.path);
+    ASSERT_TRUE(kestrix.waitFor("KESTRIX READY\n", std::chrono::seconds(30))) << kestrix.output;
+    // Opening the ports discarded what the lines held, so they are filled now.
+    player.fill();
+    recorder.fill();
+    ASSERT_TRUE(kestrix.waitFor("Unable to write to Serial Port\n", std::chrono::seconds(10))) << kestrix.output;
+
+    const auto requested = Clock::now();
+    kestrix.signal(SIGTERM);
+    const int status = kestrix.wait(std::chrono::seconds(20));
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - requested);
+    EXPECT_EQ(status, 0) << kestrix.output;
+    EXPECT_LT(took, std::chrono::seconds(2)) << kestrix.output;
+    RecordProperty("closeToExitMs", static_cast<int>(took.count()));
 }

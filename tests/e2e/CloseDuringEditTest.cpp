@@ -1,0 +1,251 @@
+#include "app/Kestrix.h"
+#include "app/MainGUI.h"
+#include "deck/LongWaits.h"
+#include "deck/VCR.h"
+#include "tools/decksim/StatusBits.h"
+#include "tools/decksim/VirtualDecks.h"
+#include "ui/EVCR.h"
+#include "ui/EVCRPanel.h"
+#include "ui/OperatorThread.h"
+#include "ui/VCRPanel.h"
+
+#include <QApplication>
+#include <QSocketNotifier>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <poll.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// The closing handler ends the process, so the program runs in a forked child, started as
+// main() starts it (its own application object, start-up, closing handler). The virtual decks
+// stay in this process and see everything the child sends, up to and after its end.
+
+using decksim::Role;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const std::vector<std::uint8_t> editOff{0x20, 0x64, 0x84};
+const std::vector<std::uint8_t> editOn{0x20, 0x65, 0x85};
+
+class Folder {
+public:
+    Folder()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-close-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~Folder() { std::filesystem::remove_all(path); }
+    std::filesystem::path path;
+};
+
+bool waitUntil(const std::function<bool()>& condition, Clock::duration limit)
+{
+    const auto deadline = Clock::now() + limit;
+    while (!condition()) {
+        if (Clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return true;
+}
+
+bool recording(const decksim::VirtualDecks& decks)
+{
+    const auto bit = decksim::StatusBits::record;
+    return (decks.statusBytes(Role::Recorder)[static_cast<std::size_t>(bit.byte)] & (1 << bit.bit)) != 0;
+}
+
+int countReceived(const decksim::VirtualDecks& decks, Role deck, const std::vector<std::uint8_t>& bytes)
+{
+    int count = 0;
+    for (const decksim::TraceEntry& entry : decks.trace())
+        count += entry.deck == deck && entry.received && entry.bytes == bytes;
+    return count;
+}
+
+// --- The child: the program and its operator -------------------------------------------
+
+[[noreturn]] void fail(const std::string& why)
+{
+    std::cout << "CHILD FAILED: " << why << std::endl;
+    _exit(2);
+}
+
+void setPoints(VCR& vcr, const std::string& in, const std::string& out)
+{
+    ui::OperatorThread::instance().post([&vcr, in, out] {
+        vcr.setfield(in, vcr.panel().cuefield);
+        vcr.setfield(out, vcr.panel().endfield);
+        vcr.setdirectin();
+    });
+    ui::OperatorThread::instance().waitUntilIdle();
+}
+
+// A byte on the descriptor closes the main window as the operator's close button does.
+void closeOnByte(int fd)
+{
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, QCoreApplication::instance());
+    QObject::connect(notifier, &QSocketNotifier::activated, [notifier] {
+        notifier->setEnabled(false);
+        Kestrix::gui->requestClose();
+    });
+}
+
+// Starts the program in the folder, marks a four-second insert edit and presses DO EDIT. Ends
+// only through the closing handler; any failure on the way ends it with status 2.
+[[noreturn]] void runProgram(const std::filesystem::path& folder, int closeRequests)
+{
+    if (chdir(folder.c_str()) != 0)
+        fail("no working folder");
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    static int argc = 1;
+    static char name[] = "kestrix";
+    static char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    // The edit's set pauses (cue-up, preroll) run faster; the roll keeps tape time.
+    LongWaits::setSpeedUp(20);
+    Kestrix::init();
+    EVCRPanel& panel = Kestrix::evcr->panel();
+    if (!QTest::qWaitFor([&] { return panel.statusfield.text().starts_with("KESTRIX READY"); }, 20000))
+        fail("not ready");
+    ui::OperatorThread::instance().waitUntilIdle();
+    setPoints(*Kestrix::pvcr, "00:00:02:00", "00:00:06:00");
+    setPoints(*Kestrix::rvcr, "00:00:10:00", "00:00:14:00");
+    panel.bvideo.click();
+    ui::OperatorThread::instance().waitUntilIdle();
+    closeOnByte(closeRequests);
+    panel.bautostart.click();
+    QApplication::exec();
+    fail("the event loop ended");
+}
+
+// --- The parent ------------------------------------------------------------------------
+
+class ProgramProcess {
+public:
+    explicit ProgramProcess(const std::filesystem::path& folder)
+    {
+        int close[2];
+        int console[2];
+        if (pipe(close) != 0 || pipe(console) != 0)
+            throw std::runtime_error("pipe failed");
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(console[1], STDOUT_FILENO);
+            ::close(console[0]);
+            ::close(close[1]);
+            runProgram(folder, close[0]);
+        }
+        ::close(close[0]);
+        ::close(console[1]);
+        closeWrite_ = close[1];
+        console_ = console[0];
+    }
+    ~ProgramProcess()
+    {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        ::close(closeWrite_);
+        ::close(console_);
+    }
+    ProgramProcess(const ProgramProcess&) = delete;
+    ProgramProcess& operator=(const ProgramProcess&) = delete;
+
+    void requestClose() { [[maybe_unused]] const ssize_t written = ::write(closeWrite_, "x", 1); }
+
+    // The exit status, or -1 when it did not end normally within the limit.
+    int wait(Clock::duration limit)
+    {
+        int status = 0;
+        if (!waitUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, limit))
+            return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // What the program wrote so far.
+    std::string console()
+    {
+        char buffer[4096];
+        for (pollfd readable{console_, POLLIN, 0}; ::poll(&readable, 1, 0) > 0;) {
+            const ssize_t n = ::read(console_, buffer, sizeof buffer);
+            if (n <= 0)
+                break;
+            output_.append(buffer, static_cast<std::size_t>(n));
+        }
+        return output_;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int closeWrite_ = -1;
+    int console_ = -1;
+    std::string output_;
+};
+
+void writeSettings(const std::filesystem::path& folder, const decksim::VirtualDecks& decks)
+{
+    std::ofstream(folder / "KESTRIX_Settings.txt")
+        << "KESTRIX Settings\n \nPlayVCRType=RS422\nPlayVCRCOMPort=" << decks.path(Role::Player)
+        << "\nPlayVCRPreroll=1\n \nRecVCRType=RS422\nRecVCRCOMPort=" << decks.path(Role::Recorder)
+        << "\nRecVCRPreroll=1\n \nEditAdjust=0\n \nStopOnExit=NO\nLogEdits=YES\n";
+    std::ofstream(folder / "edl.txt").flush();
+}
+
+std::string edl(const std::filesystem::path& folder)
+{
+    std::ifstream in(folder / "edl.txt");
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}
+
+// Closing the window is the operator's last word: with StopOnExit off the decks are not
+// stopped, but a recorder in record is taken out of it before the program ends, and the cut
+// edit is not logged.
+TEST(CloseDuringEdit, TheRecorderLeavesRecordAndNothingIsLoggedWithStopOnExitOff)
+{
+    Folder folder;
+    decksim::VirtualDecks decks;
+    writeSettings(folder.path, decks);
+    ProgramProcess program(folder.path);
+
+    ASSERT_TRUE(waitUntil([&] { return recording(decks); }, seconds(60))) << program.console();
+    ASSERT_EQ(countReceived(decks, Role::Recorder, editOn), 1);
+    ASSERT_EQ(countReceived(decks, Role::Recorder, editOff), 0) << "the edit must still be recording";
+
+    const auto requested = Clock::now();
+    program.requestClose();
+    const int status = program.wait(seconds(20));
+    const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - requested);
+    EXPECT_EQ(status, 0) << program.console();
+    EXPECT_LT(took, seconds(2)) << program.console();
+    RecordProperty("closeToExitMs", static_cast<int>(took.count()));
+
+    EXPECT_EQ(countReceived(decks, Role::Recorder, editOff), 1) << program.console();
+    EXPECT_TRUE(waitUntil([&] { return !recording(decks); }, seconds(5))) << "the recorder is still recording";
+    EXPECT_EQ(edl(folder.path), "");
+}
