@@ -181,5 +181,6 @@ EditOutcome EditEngine::preview(const EditRequest& request)
         return aborted();
     player_.preview();
     recorder_.preview();
+    progress_.step(EditStep::Preview);
     return {EditOutcome::Kind::Completed, false};
 }

@@ -13,6 +13,7 @@ enum class EditStep {
     EditOff,        // the recorder stops recording at its out point
     Stopped,
     CueRecorderOut,
+    Preview,        // both decks were given their own preview
 };
 
 // What an edit reports while it runs: its steps, the frames left until the next one, and

@@ -18,4 +18,12 @@ void EVCR::reconcile(bool recorderChanged)
         return;
     changed->CalcDuration();
     follower->makeout(changed->duration);
+    showLength();
+}
+
+void EVCR::showLength()
+{
+    // The recorder's duration is the edit's length once both its points were accepted.
+    const bool valid = rvcr->inok && rvcr->outok && rvcr->duration > 0;
+    localgui->showLength(valid ? rvcr->timeBase().labelOf(rvcr->duration) : std::string());
 }

@@ -17,6 +17,9 @@ public:
     // computes its duration and the other deck's out point is made from it.
     void reconcile(bool recorderChanged);
 
+    // Shows the recorder's duration as the edit's length when both its points are valid.
+    void showLength();
+
     EVCRPanel& panel() { return *localgui; }
 
     std::unique_ptr<EVCRPanel> localgui;

@@ -79,7 +79,8 @@ EVCRPanel::EVCRPanel(EVCR* owner)
       btrimplus("TRM+"),
       btrimminus("TRM--"),
       blast("LAST"),
-      brvwjump("RVW/JMP")
+      brvwjump("RVW/JMP"),
+      lengthlabel("")
 {
     svcr = owner;
     pvcr = Kestrix::pvcr;
@@ -91,7 +92,7 @@ EVCRPanel::EVCRPanel(EVCR* owner)
     for (ui::Widget* widget : std::initializer_list<ui::Widget*>{
              &modelabel, &cueplaylabel, &cuereclabel, &statuslabel, &statusfield, &golabel, &bsettings, &bassemble,
              &bvideo, &baudio1, &baudio2, &bsplit, &btrimplus, &btrimminus, &blast, &bgoplayin, &bgoplayout,
-             &bgorecin, &bgorecout, &bpreview, &bautostart, &bautoend, &brvwjump, &ballstop})
+             &bgorecin, &bgorecout, &bpreview, &bautostart, &bautoend, &brvwjump, &ballstop, &lengthlabel})
         add(*widget);
     dx = width / 6;
     place();
@@ -155,6 +156,7 @@ void EVCRPanel::place()
     ballstop.setBounds(L + 5 + 3 * wide, editrow, wide, dy);
     statuslabel.setBounds(L + 5, T + 224, 200, dy);
     statusfield.setBounds(L + 5, T + 224 + dy, width - 10, dy);
+    lengthlabel.setBounds(L + 5 + 3 * dx, T + 224, 3 * dx, dy);
     // The buttons without a place take no area and are never seen.
     for (ui::Button* unplaced : {&bsplit, &btrimplus, &btrimminus, &blast, &brvwjump})
         unplaced->setVisible(false);
@@ -307,13 +309,21 @@ EditRequest EVCRPanel::requestNow() const
 void EVCRPanel::step(EditStep step)
 {
     static const std::pair<EditStep, const char*> shown[] = {
-        {EditStep::CuePlayer, "CUEING"}, {EditStep::Preroll, "PREROLL"},
-        {EditStep::EditOn, "RECORDING"}, {EditStep::EditOff, "EDIT OFF"},
+        {EditStep::CuePlayer, "CUEING"},  {EditStep::Preroll, "PREROLL"},   {EditStep::EditOn, "RECORDING"},
+        {EditStep::EditOff, "EDIT OFF"}, {EditStep::Preview, "PREVIEWING"},
     };
     for (const auto& [which, text] : shown) {
         if (which == step)
             ShowStatus(text);
     }
+    // The recorder's status is not polled while the edit rolls: the tally follows the edit.
+    if (step == EditStep::EditOn || step == EditStep::EditOff)
+        rvcr->panel().showRecordTally(step == EditStep::EditOn);
+}
+
+void EVCRPanel::showLength(const std::string& length)
+{
+    lengthlabel.setText(length.empty() ? std::string() : "LENGTH " + length);
 }
 
 void EVCRPanel::countdown(EditStep current, const std::string& left)

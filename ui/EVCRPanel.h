@@ -53,6 +53,9 @@ public:
     void step(EditStep step) override;
     void countdown(EditStep current, const std::string& left) override;
     void status(const std::string& text) override;
+    // The edit's length (the recorder's duration) while both its points are valid; an empty
+    // text clears it.
+    void showLength(const std::string& length);
 
     int dx = 0;
     EVCR* svcr = nullptr;
@@ -66,6 +69,7 @@ public:
     ui::TextField statusfield;
     ui::Button bassemble, bvideo, baudio1, baudio2, bsettings, bgoplayin, bgoplayout, bgorecin, bgorecout,
         bpreview, bautostart, bautoend, ballstop, bsplit, btrimplus, btrimminus, blast, brvwjump;
+    ui::Label lengthlabel;
 
 private:
     void listener(const std::string& command);

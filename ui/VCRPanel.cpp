@@ -49,7 +49,7 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
       brew("<< Rew"), bplay("Play >"), bpause("Pause ||"), bstandby("Stdby"), beject("Eject"), bee("EE"),
       bsetcue("Set In"), bsetreview("Set Out"), bcueplay("Cue/Play"), bjogf("Jog >"), bjogr("< Jog"),
       breview("Review"), tcfield(TCString, 11), cuefield(CueString, 11), endfield(EndString, 11),
-      statuslabel("Status/Results"), statusfield("", 40)
+      statuslabel("Status/Results"), statusfield("", 40), recordtally("REC")
 {
     setFont(ui::Font::helvetica(Kestrix::fontheight));
     setBackground(backgroundcol);
@@ -66,10 +66,14 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
              &vcrlabel, &brew, &bfwd, &bplay, &bpause, &bsetreview, &bsetcue, &bcueplay, &bjogr, &bjogf, &breview,
              &tcfield, &cuefield, &endfield, &statuslabel, &statusfield, &bstandby, &beject})
         add(*widget);
-    if (type)
+    if (type) {
         add(bee);
-    else
+        add(recordtally);
+    } else {
         bee.setVisible(false);
+        recordtally.setVisible(false);
+    }
+    showRecordTally(false);
     add(vsb);
 
     tcfield.setEditable(false);
@@ -83,6 +87,7 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
     endfield.onEnter([this] { pointEntered(); });
 
     vcrlabel.setBounds(x0, y0, 200, dy);
+    recordtally.setBounds(x3, y0, dx, dy);
     tcfield.setBounds(x1, y0 + 24, 2 * dx, dy);
     bstandby.setBounds(x1, y0 + 52, dx, dy);
     beject.setBounds(x2, y0 + 52, dx, dy);
@@ -240,6 +245,18 @@ void VCRPanel::ShowPolledStatus(const std::string& text)
     std::lock_guard lock(statusMutex_);
     if (std::chrono::steady_clock::now() >= messageHeldUntil_)
         statusfield.setText(text);
+}
+
+void VCRPanel::showRecordTally(bool recording)
+{
+    // Red while the tape records; otherwise it blends into the panel.
+    recordtally.setBackground(recording ? QColor(Qt::red) : backgroundcol);
+    recordtally.setForeground(recording ? QColor(Qt::white) : backgroundcol);
+}
+
+bool VCRPanel::recordTallyOn() const
+{
+    return recordtally.background() == QColor(Qt::red);
 }
 
 void VCRPanel::ShowPlay(bool)

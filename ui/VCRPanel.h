@@ -36,6 +36,9 @@ public:
     // messageHold, so the operator can read it.
     void ShowPolledStatus(const std::string& text);
     static constexpr std::chrono::milliseconds messageHold{3000};
+    // The recorder's red record tally, on while its status says record or edit.
+    void showRecordTally(bool recording);
+    bool recordTallyOn() const;
     virtual void ShowPlay(bool on);
     virtual void showoutpointerror();
     virtual void EnableStop();
@@ -67,6 +70,7 @@ public:
     ui::TextField endfield;
     ui::Label statuslabel;
     ui::TextField statusfield;
+    ui::Label recordtally;
 
 private:
     void applyPointLock();

@@ -110,6 +110,20 @@ TEST_F(DeckOnFakePort, ShortStatusChangesNothingAndSilenceShowsNoVcrStatus)
     EXPECT_TRUE(vcr->cuedup);
 }
 
+TEST_F(DeckOnFakePort, TheRecordTallyFollowsRecordAndEditInTheStatus)
+{
+    struct Case {
+        std::uint8_t transport, edit;
+        bool tally;
+    };
+    for (const Case& c : {Case{0x03, 0x00, true}, Case{0x01, 0x00, false}, Case{0x01, 0x10, true},
+                          Case{0x20, 0x00, false}}) {
+        fake->answerNextWrite(decktest::withChecksum({0x79, 0x20, 0, c.transport, 0, 0, c.edit, 0, 0, 0, 0}));
+        vcr->CommandStatus();
+        EXPECT_EQ(vcr->panel().recordTallyOn(), c.tally) << int(c.transport) << " " << int(c.edit);
+    }
+}
+
 TEST_F(DeckOnFakePort, StandbyButtonChoosesByTheLastStatus)
 {
     struct Case {

@@ -47,9 +47,22 @@ TEST(AutoEdit, InsertEditLandsOnTheRecorderAndIsLogged)
     expectExact(segments[0], 60, 300, 360);
     EXPECT_EQ(rig.edl(), "001" + blanks(12) + "AA/V  C" + blanks(9) +
                              "00:00:02:00  00:00:04:00  00:00:10:00  00:00:12:00\n");
-    // The panel showed the edit's phases, then its outcome.
-    for (const char* phase : {"CUEING", "PREROLL", "RECORDING", "EDIT OFF"})
-        EXPECT_TRUE(rig.statusShown(phase)) << phase;
+    // The panel showed the edit's phases in order, with their countdowns, then its outcome.
+    std::vector<std::string> phases;
+    const auto pressed = std::find(rig.statusHistory.begin(), rig.statusHistory.end(), "DO EDIT");
+    for (const std::string& text : std::vector<std::string>(pressed, rig.statusHistory.end())) {
+        std::string phase = text;
+        for (const std::string counting : {"PREROLL ", "RECORDING "}) {
+            if (text.rfind(counting, 0) == 0)
+                phase = counting + "<countdown>";
+        }
+        if (phases.empty() || phases.back() != phase)
+            phases.push_back(phase);
+    }
+    const std::vector<std::string> expected{"DO EDIT", "CUEING", "PREROLL", "PREROLL <countdown>", "RECORDING",
+                                            "RECORDING <countdown>", "EDIT OFF", "Edit Completed"};
+    EXPECT_EQ(phases, expected);
+    EXPECT_FALSE(rig.recorder->panel().recordTallyOn());
     // Afterwards the recorder stands at its out point.
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) == 360; }, 10000));
 }
@@ -84,10 +97,12 @@ TEST(AutoEdit, AllStopWhileRecordingEndsTheRecordingAtOnceAndLogsNothing)
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, editOn).has_value(); }, 60000));
     const std::int64_t on = *rig.received(Role::Recorder, editOn);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) >= 310; }, 5000));
+    EXPECT_TRUE(rig.recorder->panel().recordTallyOn()) << "the tally shows the recording";
     rig.panel().ballstop.click();
     ui::OperatorThread::instance().waitUntilIdle();
 
     EXPECT_EQ(rig.panel().statusfield.text(), "EDIT ABORTED") << "it stays through the stop that caused it";
+    EXPECT_FALSE(rig.recorder->panel().recordTallyOn());
     EXPECT_FALSE(rig.statusShown("Edit Completed"));
     // Edit off at once, then stop; no cue of the recorder; ALL STOP stopped both.
     EXPECT_EQ(rig.countReceived(Role::Recorder, editOff, on), 1);
@@ -220,4 +235,21 @@ TEST(AutoEditLong, PrerollFailsWhenNeitherDeckCuesAfterThePreroll)
     EXPECT_EQ(rig.countReceived(Role::Player, VCR::bsplay), 0);
     EXPECT_EQ(rig.countReceived(Role::Recorder, editOn), 0);
     EXPECT_EQ(rig.edl(), "");
+}
+
+TEST(AutoEdit, APreviewGivesBothDecksTheirPointsAndTheirOwnPreview)
+{
+    EditRig rig({.preroll = 1});
+    rig.setPoints(*rig.player, "00:00:02:00", "00:00:03:00");
+    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:11:00");
+    rig.chooseMode(0x50);
+    const std::vector<std::uint8_t> previewCommand{0x20, 0x40, 0x60};
+
+    rig.panel().bpreview.click();
+    ASSERT_TRUE(rig.waitForStatus("PREVIEWING", 10000)) << rig.panel().statusfield.text();
+
+    EXPECT_TRUE(rig.statusShown("PREVIEW"));
+    EXPECT_EQ(rig.countReceived(Role::Player, previewCommand), 1);
+    EXPECT_EQ(rig.countReceived(Role::Recorder, previewCommand), 1);
+    EXPECT_EQ(rig.countReceived(Role::Recorder, editOn), 0);
 }

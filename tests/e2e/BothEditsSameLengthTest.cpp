@@ -34,6 +34,7 @@ TEST(BothEditsSameLength, ChangingOneDecksPointsRemakesTheOtherDecksOutPoint)
     EXPECT_EQ(rig.recorder->duration, 165);
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.decks.outPoint(Role::Recorder) == 3765; }, 2000));
     EXPECT_TRUE(rig.recorder->outok);
+    EXPECT_EQ(rig.panel().lengthlabel.text(), "LENGTH 00:00:05:15") << "the edit panel shows the edit's length";
 }
 
 TEST(BothEditsSameLength, AnInvalidLengthLeavesTheOtherDeckAlone)
@@ -50,4 +51,8 @@ TEST(BothEditsSameLength, AnInvalidLengthLeavesTheOtherDeckAlone)
     type(player.endfield, "00:00:50:00");
     EXPECT_FALSE(rig.player->outok);
     EXPECT_EQ(recorder.endfield.text(), recorderOut);
+
+    // A recorder out point before its in point: no length to show.
+    type(recorder.endfield, "00:01:50:00");
+    EXPECT_EQ(rig.panel().lengthlabel.text(), "");
 }
