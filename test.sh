@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: once in a plain build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer; then runs the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -23,3 +23,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRIX_SANITIZE=ON -DKESTRI
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# Fuzzing: each fuzz target for 30 s from its seed corpus, two at a time (tests/fuzz/run.sh).
+tests/fuzz/run.sh -max_total_time=30

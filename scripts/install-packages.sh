@@ -4,7 +4,8 @@
 set -euo pipefail
 
 # dpkg-dev and file let cpack find the package's run-time dependencies (dpkg-shlibdeps).
-packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev xvfb xauth dpkg-dev file)
+# clang and libclang-rt-14-dev (libFuzzer and the sanitizer run-times) build the fuzz targets.
+packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev xvfb xauth dpkg-dev file clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

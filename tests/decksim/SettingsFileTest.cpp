@@ -38,6 +38,9 @@ TEST(SettingsFile, OnlyThePortLinesOfAnExistingFileChange)
         {"continuation that looks like a key stays", "Note=a\\\nPlayVCRCOMPort=x\nPlayVCRCOMPort=COM1\nRecVCRCOMPort=COM2",
          "Note=a\\\nPlayVCRCOMPort=x\nPlayVCRCOMPort=P\nRecVCRCOMPort=R\n"},
         {"missing lines added", "StopOnExit=NO", "StopOnExit=NO\nPlayVCRCOMPort=P\nRecVCRCOMPort=R\n"},
+        {"last line continuing onto nothing", "\\", "\\\n\nPlayVCRCOMPort=P\nRecVCRCOMPort=R\n"},
+        {"line of an empty key continued", ":::::\\", ":::::\\\n\nPlayVCRCOMPort=P\nRecVCRCOMPort=R\n"},
+        {"last line continuing onto nothing after its line end", "Note=a\\\r", "Note=a\\\r\rPlayVCRCOMPort=P\nRecVCRCOMPort=R\n"},
         {"every occurrence rewritten", "PlayVCRCOMPort=1\nPlayVCRCOMPort=2\nRecVCRCOMPort=3\n",
          "PlayVCRCOMPort=P\nPlayVCRCOMPort=P\nRecVCRCOMPort=R\n"},
     };

@@ -57,6 +57,13 @@ std::string keyOf(const std::string& text)
     return text.substr(start, end - start);
 }
 
+// Blank lines and comment lines define nothing and never continue.
+bool isBlankOrComment(const std::string& text)
+{
+    const std::size_t start = text.find_first_not_of(" \t\f");
+    return start == std::string::npos || text[start] == '#' || text[start] == '!';
+}
+
 // A value ending in an odd number of backslashes continues on the next line.
 bool continues(const std::string& text)
 {
@@ -118,7 +125,7 @@ std::string SettingsFile::withPorts(const std::string& existing, const std::stri
             continue;
         }
         const std::string key = keyOf(line.text);
-        continuation = !key.empty() && continues(line.text);
+        continuation = !isBlankOrComment(line.text) && continues(line.text);
         dropContinuation = key == playerKey || key == recorderKey;
         const std::string ending = line.ending.empty() ? "\n" : line.ending;
         if (key == playerKey) {
@@ -131,8 +138,14 @@ std::string SettingsFile::withPorts(const std::string& existing, const std::stri
             result += line.text + line.ending;
         }
     }
-    if ((!playerWritten || !recorderWritten) && !result.empty() && result.back() != '\n' && result.back() != '\r') {
+    const bool adding = !playerWritten || !recorderWritten;
+    if (adding && !result.empty() && result.back() != '\n' && result.back() != '\r') {
         result += '\n';
+    }
+    // A last line that continues onto nothing would continue onto the added lines: an empty
+    // line ends it there, as the end of the text did.
+    if (adding && continuation && !dropContinuation) {
+        result += result.back();
     }
     if (!playerWritten) {
         result += std::string(playerKey) + "=" + playerPort + "\n";
