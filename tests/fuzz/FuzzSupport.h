@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // Takes a fuzz input apart from the front: choices first, then the bytes they steer. An
@@ -22,14 +21,6 @@ public:
         std::vector<std::uint8_t> piece(data_ + pos_, data_ + pos_ + taken);
         pos_ += taken;
         return piece;
-    }
-
-    std::vector<std::uint8_t> rest() { return bytes(size_ - pos_); }
-
-    std::string restAsText()
-    {
-        const auto tail = rest();
-        return std::string(tail.begin(), tail.end());
     }
 
     bool empty() const { return pos_ >= size_; }
