@@ -156,7 +156,7 @@ void EVCRPanel::place()
     ballstop.setBounds(L + 5 + 3 * wide, editrow, wide, dy);
     statuslabel.setBounds(L + 5, T + 224, 200, dy);
     statusfield.setBounds(L + 5, T + 224 + dy, width - 10, dy);
-    lengthlabel.setBounds(L + 5 + 3 * dx, T + 224, 3 * dx, dy);
+    lengthlabel.setBounds(L + 120, T + 224, width - 125, dy);
     // The buttons without a place take no area and are never seen.
     for (ui::Button* unplaced : {&bsplit, &btrimplus, &btrimminus, &blast, &brvwjump})
         unplaced->setVisible(false);
