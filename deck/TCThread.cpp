@@ -10,6 +10,8 @@ constexpr int lancSleepMs = 60;
 constexpr int rs422SleepMs = 30;
 // Status is read on one cycle in this many.
 constexpr int cyclesPerStatus = 10;
+// A port that failed is tried again this often: an adapter plugged back is found within it.
+constexpr auto reconnectInterval = std::chrono::seconds(1);
 }
 
 TCThread::TCThread(VCR* vcr, bool lanc) : sleeptime(lanc ? lancSleepMs : rs422SleepMs), svcr(vcr)
@@ -55,6 +57,10 @@ void TCThread::run()
         if (interrupt_.sleepFor(static_cast<int>(left)) || stopping_ || held_)
             continue;
         try {
+            if (!svcr->online()) {
+                reconnectWhenDue();
+                continue;
+            }
             poll();
         } catch (const std::exception& error) {
             Utils::Debug(std::string("Time code polling: ") + error.what());
@@ -74,4 +80,15 @@ void TCThread::poll()
         if (n == 0)
             svcr->CommandStatus();
     }
+}
+
+void TCThread::reconnectWhenDue()
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (now < nextReconnect_)
+        return;
+    nextReconnect_ = now + reconnectInterval;
+    // Polling resumes as it began: time code and status on the first cycle.
+    if (svcr->reconnect())
+        n = 0;
 }

@@ -31,12 +31,15 @@ private:
     void run();
     // One cycle's requests.
     void poll();
+    // While the deck's port has failed: tries to open it again, once a second.
+    void reconnectWhenDue();
 
     int sleeptime;
     std::atomic<bool> reviewclip{false};
     std::atomic<bool> held_{false};
     int n = 0;
     VCR* svcr;
+    std::chrono::steady_clock::time_point nextReconnect_{};
     std::atomic<bool> stopping_{false};
     ThreadInterrupt interrupt_;
     std::thread thread_;

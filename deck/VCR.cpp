@@ -194,6 +194,8 @@ Reply VCR::took(const Reply& reply)
     }
     if (reply.outcome == Reply::Outcome::Refused || reply.outcome == Reply::Outcome::Bad)
         reportReplyFailure(reply);
+    if (!sop->online())
+        sayOfflineOnce();
     return reply;
 }
 
@@ -217,6 +219,9 @@ void VCR::reportReplyFailure(const Reply& reply)
 void VCR::CommandStatus()
 {
     const Reply reply = CommandB0(bsgetstatus);
+    // The panel says the deck is offline until it is back.
+    if (!sop->online())
+        return;
     if (reply.answered() && reply.count >= fullStatusLength) {
         std::string text = ExtractStatusString(reply);
         {

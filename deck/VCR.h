@@ -29,7 +29,8 @@ using Packet = std::vector<std::uint8_t>;
 //
 // The operations are spread over files by topic: VCR.cpp (construction, command set,
 // status and time code), VCRTransport.cpp, VCRPoints.cpp (time code arithmetic and edit
-// points), VCRCue.cpp (cueing, preroll, review).
+// points), VCRCue.cpp (cueing, preroll, review), VCRLink.cpp (a port that fails and comes
+// back).
 class VCR {
 public:
     // Packets shared by every deck; fixed except the three RECON set-up packets, whose value
@@ -73,6 +74,15 @@ public:
     void GetTC();
     void ShowStat(const std::string& text);
     static void DelayT(int ms);
+
+    // --- a port that fails and comes back ---
+    // False from a failure of the deck's port (a write or a read error, a hang-up) until the
+    // port has been opened and set up again.
+    bool online() const;
+    // Tries once to open the deck's port again; when it opens, sends the deck its set-up
+    // packets again and says the deck is back. True when the deck is online. The polling
+    // thread calls it.
+    bool reconnect();
 
     // --- transport ---
     void play();
@@ -217,6 +227,12 @@ private:
     std::string backTo(const std::string& tc, std::chrono::steady_clock::duration late) const;
     // Says a failed exchange on the panel, and on the console once per distinct failure.
     void reportReplyFailure(const Reply& reply);
+    // The set-up packets a deck gets when its port has opened: RECON's, the time mode.
+    void sendSetUp();
+    // Says once, on the console and the panel, that the deck's port failed.
+    void sayOfflineOnce();
+    void sayOnline(int failedWrites);
+    std::string consoleName() const;
 
     static constexpr std::uint64_t noCueStatus = UINT64_MAX;
     std::atomic<bool> cueplay_{false};
@@ -229,6 +245,8 @@ private:
     std::atomic<std::uint64_t> cueRequests_{0};
     std::atomic<std::uint64_t> cuesParked_{0};
     std::atomic<std::uint64_t> cueStatusFrom_{0};
+    // The deck's going offline has been said; cleared when it is back.
+    std::atomic<bool> offlineSaid_{false};
     // Failures already said on the console; under stateMutex_.
     std::set<std::string> reportedFailures_;
     // Guards TC, TCString, StatusString and the packets, which the polling thread, cue

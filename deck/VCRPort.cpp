@@ -14,36 +14,21 @@
 #include <optional>
 #include <thread>
 
-namespace {
-
-// Runs one step of the link set-up; a serial I/O failure prints its line and set-up goes on.
 template <typename Step>
-void guarded(const char* failureLine, Step step)
+void VCRPort::setUpStep(const char* failureLine, Step step)
 {
     try {
         step();
     } catch (const serial::IOError&) {
-        Utils::OutLine(failureLine);
+        if (!quietSetUp_)
+            Utils::OutLine(failureLine);
     }
 }
 
-}
-
-VCRPort::VCRPort(const std::string& portName, VCR* owner, bool lanc) : LANC(lanc), vcr(owner)
+VCRPort::VCRPort(const std::string& portName, VCR* owner, bool lanc) : portName_(portName), LANC(lanc), vcr(owner)
 {
     try {
-        serCfg = std::make_shared<serial::SerialConfig>(portName);
-        serCfg->setBitRate(serial::SerialConfig::BR_38400);
-        serCfg->setDataBits(serial::SerialConfig::LN_8BITS);
-        serCfg->setStopBits(serial::SerialConfig::ST_1BITS);
-        serCfg->setParity(serial::SerialConfig::PY_ODD);
-        serCfg->setHandshake(serial::SerialConfig::HS_NONE);
-        if (LANC)
-            serCfg->setHandshake(serial::SerialConfig::HS_CTSRTS);
-        serCfg->setHardFlow(false);
-        serCfg->setTxLen(txBuf);
-        serCfg->setRxLen(rxBuf);
-        serialPort = std::make_unique<serial::SerialPortLocal>(serCfg);
+        openPort();
     } catch (const serial::IOError& failure) {
         notAvailable(portName, failure.code());
         return;
@@ -52,6 +37,27 @@ VCRPort::VCRPort(const std::string& portName, VCR* owner, bool lanc) : LANC(lanc
         notAvailable(portName, 0);
         return;
     }
+    setUpLines();
+}
+
+void VCRPort::openPort()
+{
+    serCfg = std::make_shared<serial::SerialConfig>(portName_);
+    serCfg->setBitRate(serial::SerialConfig::BR_38400);
+    serCfg->setDataBits(serial::SerialConfig::LN_8BITS);
+    serCfg->setStopBits(serial::SerialConfig::ST_1BITS);
+    serCfg->setParity(serial::SerialConfig::PY_ODD);
+    serCfg->setHandshake(serial::SerialConfig::HS_NONE);
+    if (LANC)
+        serCfg->setHandshake(serial::SerialConfig::HS_CTSRTS);
+    serCfg->setHardFlow(false);
+    serCfg->setTxLen(txBuf);
+    serCfg->setRxLen(rxBuf);
+    serialPort = std::make_unique<serial::SerialPortLocal>(serCfg);
+}
+
+void VCRPort::setUpLines()
+{
     if (LANC)
         setUpLancLines();
     else
@@ -62,33 +68,33 @@ VCRPort::~VCRPort() = default;
 
 void VCRPort::setUpLancLines()
 {
-    guarded("Unable to sense CTS", [this] { cts = serialPort->sigCTS(); });
-    guarded("Unable to sense DSR", [this] { dsr = serialPort->sigDSR(); });
+    setUpStep("Unable to sense CTS", [this] { cts = serialPort->sigCTS(); });
+    setUpStep("Unable to sense DSR", [this] { dsr = serialPort->sigDSR(); });
     sigs = cts != dsr;
     // Both lines at one level: no LANC interface answers on this port, so no reply is read.
     if (!sigs)
         return;
-    guarded("Unable to set DTR=1", [this] { serialPort->setDTR(true); });
+    setUpStep("Unable to set DTR=1", [this] { serialPort->setDTR(true); });
     makeStreams();
 }
 
 void VCRPort::setUpRs422Lines()
 {
-    guarded("Unable to set DTR", [this] { serialPort->setDTR(true); });
-    guarded("Unable to set RTS", [this] { serialPort->setRTS(true); });
+    setUpStep("Unable to set DTR", [this] { serialPort->setDTR(true); });
+    setUpStep("Unable to set RTS", [this] { serialPort->setRTS(true); });
     makeStreams();
 }
 
 void VCRPort::makeStreams()
 {
-    guarded("Unable to make OutputStream", [this] {
+    setUpStep("Unable to make OutputStream", [this] {
         auto stream = std::make_unique<serial::SerOutputStream>(*serialPort);
         // The stream would wait for ever on a line that stopped taking bytes (CTS dropped, a far
         // end that stopped reading) while it holds the link: a write gives up instead.
         serialPort->setTimeoutTx(writeLimitMs());
         SerialOutStream = std::move(stream);
     });
-    guarded("Unable to make InputStream",
+    setUpStep("Unable to make InputStream",
             [this] { SerialInStream = std::make_unique<serial::SerInputStream>(*serialPort); });
 }
 
@@ -127,11 +133,21 @@ bool VCRPort::writeRequest(const std::vector<std::uint8_t>& request)
     serin = Reply{};
     serin.exchange = ++exchanges_;
     numBytes = 0;
-    discardStaleInput();
-    if (!SendSer(request)) {
-        serin.outcome = Reply::Outcome::WriteFailed;
+    serin.outcome = Reply::Outcome::WriteFailed;
+    if (offline_) {
+        ++failedWrites_;
         return false;
     }
+    discardStaleInput();
+    if (!SendSer(request)) {
+        // A line that stopped taking bytes is still there; a port that has gone is not.
+        if (portGone()) {
+            ++failedWrites_;
+            goOffline("write failed");
+        }
+        return false;
+    }
+    serin.outcome = Reply::Outcome::Silent;
     serin.written = std::chrono::steady_clock::now();
     return true;
 }
@@ -203,7 +219,10 @@ void VCRPort::ReadSer(const std::vector<std::uint8_t>& request)
             start = wanted;  // an echo of the request, or a late answer to an earlier one
             continue;
         }
-        if (Clock::now() >= deadline || !readArrived(collected, wanted)) {
+        const bool readFailed = Clock::now() < deadline && !readArrived(collected, wanted);
+        if (readFailed)
+            goOffline("read failed");
+        if (readFailed || Clock::now() >= deadline) {
             const std::size_t from = firstJunk.value_or(start);
             if (collected.size() > from)
                 take(collected.data() + from, static_cast<int>(collected.size() - from), Reply::Outcome::Bad);
@@ -249,12 +268,62 @@ int VCRPort::SerCount() const
 
 bool VCRPort::hasOpenPort() const
 {
+    std::lock_guard lock(lock_);
     return serialPort != nullptr;
 }
 
 bool VCRPort::hasOutStream() const
 {
+    std::lock_guard lock(lock_);
     return SerialOutStream != nullptr;
+}
+
+void VCRPort::goOffline(const char* reason)
+{
+    if (offline_)
+        return;
+    offlineReason_ = reason;
+    offline_ = true;
+}
+
+bool VCRPort::portGone()
+{
+    // The backend reports a hang-up, or a device that no longer answers, as a failed count.
+    try {
+        serialPort->rxReadyCount();
+        return false;
+    } catch (const serial::IOError&) {
+        return true;
+    }
+}
+
+std::string VCRPort::offlineReason() const
+{
+    std::lock_guard lock(lock_);
+    return offlineReason_;
+}
+
+bool VCRPort::reopen()
+{
+    std::lock_guard lock(lock_);
+    if (!offline_)
+        return true;
+    // The failed port is closed first: a device that came back may carry the same number.
+    SerialInStream.reset();
+    SerialOutStream.reset();
+    serialPort.reset();
+    try {
+        openPort();
+    } catch (const serial::IOError&) {
+        return false;  // not back yet
+    } catch (const serial::InvalidArgument&) {
+        return false;
+    }
+    quietSetUp_ = true;
+    setUpLines();
+    quietSetUp_ = false;
+    offline_ = false;
+    return true;
 }
 
 int VCRPort::writeLimitMs()

@@ -50,13 +50,36 @@ public:
     bool hasOpenPort() const;
     bool hasOutStream() const;
 
+    // False from the moment the port failed (a write or a read error, a hang-up: the device
+    // has gone) until reopen brings it back. An offline link writes nothing: each request
+    // is counted as a failed write and answered at once with no reply.
+    bool online() const { return !offline_; }
+    // Why the link went offline, for the operator.
+    std::string offlineReason() const;
+    // Tries once to open the same port name again and set it up as at start-up, quietly;
+    // true when the link is online.
+    bool reopen();
+    // The writes that failed since the link went offline; counting starts again from 0.
+    int takeFailedWrites() { return failedWrites_.exchange(0); }
+
     bool bad = false;
     // Why opening failed, for the operator's hint (a backend result code; 0 when it did not).
     int openFailure = 0;
 
 private:
+    // Builds the configuration (38400 8O1, no handshake or CTS/RTS for LANC) and opens the
+    // port over it; a serial failure is raised.
+    void openPort();
+    void setUpLines();
     // The port did not open or could not be configured: say so and mark the link bad.
     void notAvailable(const std::string& portName, int failure);
+    // Runs one step of the link set-up; a serial failure is said (at start-up only) and
+    // set-up goes on.
+    template <typename Step>
+    void setUpStep(const char* failureLine, Step step);
+    // The caller holds the link's lock.
+    void goOffline(const char* reason);
+    bool portGone();
     void setUpLancLines();
     void setUpRs422Lines();
     void makeStreams();
@@ -74,7 +97,13 @@ private:
     void discardStaleInput();
     static void DelayT(int ms);
 
+    std::string portName_;
     bool LANC = false;
+    // Set while a reopened port is set up: what failed was said at start-up.
+    bool quietSetUp_ = false;
+    std::atomic<bool> offline_{false};
+    std::atomic<int> failedWrites_{0};
+    std::string offlineReason_;
     bool sigs = false;
     bool cts = false;
     bool dsr = false;

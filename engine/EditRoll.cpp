@@ -85,6 +85,8 @@ EditRoll::Ending EditRoll::run()
     PollingHeld held(player_, recorder_);
     if (!start())
         return Ending::AbortedBeforeEditOn;
+    if (!decksOnline())
+        return deckLost();
     progress_.step(EditStep::Roll);
     if (player_.isLanc() || recorder_.isLanc())
         return timedRoll();
@@ -151,6 +153,8 @@ EditRoll::Ending EditRoll::followedRoll()
     for (;;) {
         if (clock_.aborted())
             return Ending::AbortedBeforeEditOn;
+        if (!decksOnline())
+            return deckLost();
         if (!readBoth()) {
             if (++recorderMisses >= unanswered && !recorderPosition_.known())
                 return timedRoll();
@@ -177,7 +181,7 @@ EditRoll::Ending EditRoll::followedRoll()
         recorder_.CommandB0(VCR::bsediton);
         progress_.step(EditStep::EditOn);
         if (!approachEditOff())
-            return abortWhileRecording();
+            return decksOnline() ? abortWhileRecording() : deckLost();
         return editOff(recorderPosition_.when(plan_.offTarget - 0.5));
     }
 }
@@ -185,7 +189,7 @@ EditRoll::Ending EditRoll::followedRoll()
 bool EditRoll::approachEditOff()
 {
     for (;;) {
-        if (clock_.aborted())
+        if (clock_.aborted() || !decksOnline())
             return false;
         if (readBoth())
             showCountdown(plan_.offTarget - recorderPosition_.lastFrame(), true);
@@ -234,12 +238,12 @@ EditRoll::Ending EditRoll::timedRoll()
     // cannot be seen without its time code.
     const auto onAt = frameTime(recorderStarted_, plan_.recorderPreroll + plan_.onTarget - plan_.recIn - 0.5);
     if (!waitCountingDown(onAt, false))
-        return Ending::AbortedBeforeEditOn;
+        return decksOnline() ? Ending::AbortedBeforeEditOn : deckLost();
     const Reply on = recorder_.CommandB0(VCR::bsediton);
     progress_.step(EditStep::EditOn);
     const auto offAt = frameTime(on.written, plan_.offTarget - plan_.onTarget);
     if (!waitCountingDown(offAt, true))
-        return abortWhileRecording();
+        return decksOnline() ? abortWhileRecording() : deckLost();
     return editOff(offAt);
 }
 
@@ -247,6 +251,8 @@ bool EditRoll::waitCountingDown(Clock::time_point moment, bool recording)
 {
     constexpr auto step = std::chrono::milliseconds(100);
     for (auto now = Clock::now(); moment - now > step; now = Clock::now()) {
+        if (!decksOnline())
+            return false;
         const double left = std::chrono::duration<double, std::milli>(moment - now).count() / msPerFrame();
         showCountdown(static_cast<int>(left), recording);
         if (!clock_.waitUntil(now + step))
@@ -273,6 +279,22 @@ EditRoll::Ending EditRoll::abortWhileRecording()
     // Whatever else happens, the recorder leaves record now.
     recorder_.CommandB0(VCR::bseditoff);
     recorder_.CommandB0(VCR::bsstop);
+    return Ending::AbortedWhileRecording;
+}
+
+bool EditRoll::decksOnline() const
+{
+    return player_.online() && recorder_.online();
+}
+
+EditRoll::Ending EditRoll::deckLost()
+{
+    // A deck whose port failed takes nothing; the one still there is made safe: the
+    // recorder leaves record and stops, the player stops.
+    if (player_.online())
+        player_.CommandB0(VCR::bsstop);
+    if (recorder_.online())
+        return abortWhileRecording();
     return Ending::AbortedWhileRecording;
 }
 

@@ -53,6 +53,9 @@ private:
     bool waitCountingDown(Clock::time_point moment, bool recording);
     Ending editOff(Clock::time_point at);
     Ending abortWhileRecording();
+    // A deck's port failed (its adapter pulled): the roll cannot go on.
+    bool decksOnline() const;
+    Ending deckLost();
     Ending syncError();
     void stopBoth();
     void showCountdown(int framesLeft, bool recording);
