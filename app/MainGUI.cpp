@@ -3,6 +3,7 @@
 #include "app/KeyboardControl.h"
 #include "app/Kestrix.h"
 #include "app/Utils.h"
+#include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
 #include "ui/EVCR.h"
 #include "ui/EVCRPanel.h"
@@ -40,8 +41,8 @@ MainGUI::~MainGUI() = default;
 
 void MainGUI::announceready()
 {
-    rvcr->setcue();
-    pvcr->setcue();
+    takeStartingPoint(*rvcr);
+    takeStartingPoint(*pvcr);
     Utils::OutLine("KESTRIX READY");
     EVCRPanel& editpanel = Kestrix::evcr->panel();
     editpanel.ShowStatus("KESTRIX READY...");
@@ -49,4 +50,15 @@ void MainGUI::announceready()
         QTimer::singleShot(readypause, editpanel.qwidget(),
                            [&editpanel] { editpanel.ShowStatus("Please Select Edit Mode Above"); });
     });
+}
+
+void MainGUI::takeStartingPoint(VCR& vcr)
+{
+    // A deck whose time code is not a label of the configured time base keeps its points and
+    // says so; the program is ready all the same.
+    try {
+        vcr.setcue();
+    } catch (const InvalidTimeCode&) {
+        vcr.ShowStat("INVALID TIME CODE");
+    }
 }

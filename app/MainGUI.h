@@ -31,6 +31,8 @@ public:
 
 private:
     void announceready();
+    // The deck's current time code becomes its in point.
+    static void takeStartingPoint(VCR& vcr);
 
     std::unique_ptr<KeyboardControl> keyboard_;
 };

@@ -75,6 +75,20 @@ TEST(MainWindow, ThreePanelsSideBySideAndTheReadyTexts)
     EXPECT_EQ(rig.player->panel().cuefield.text(), "00:00:00:00");
 }
 
+TEST(MainWindow, ADeckWhoseTimeCodeIsNoLabelOfItsTimeBaseDoesNotStopTheReadyTexts)
+{
+    // A 30-frame deck at frame 27 while the settings say 25 frames a second.
+    EditRig rig({.decks = {.playerStartFrame = 27}});
+    rig.player->setTimeBase(TimeBase(TimeBase::Kind::Fps25));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.player->timecode() == "00:00:00:27"; }, 5000));
+    rig.gui = std::make_unique<MainGUI>();
+    Kestrix::gui = rig.gui.get();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("KESTRIX READY..."); }, 5000));
+    EXPECT_EQ(rig.player->panel().statusfield.text(), "INVALID TIME CODE");
+    EXPECT_EQ(rig.recorder->panel().cuefield.text(), "00:00:00:00") << "the other deck took its point";
+}
+
 TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
 {
     EditRig rig({.preroll = 3, .adjust = 1, .window = true});
