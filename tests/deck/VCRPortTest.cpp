@@ -186,3 +186,50 @@ TEST(VCRPort, TheLongestBlockKeepsItsFirstSixteenBytesAndNothingPending)
     EXPECT_TRUE(std::equal(reply.bytes.begin(), reply.bytes.end(), longest.begin()));
     EXPECT_EQ(link.SendSerial(statusRequest).count, 0);
 }
+
+TEST(VCRPort, APortThatHasGoneGoesOfflineAndIsReopenedQuietlyAsAtStartUp)
+{
+    FakeBackend fake;
+    VCRPort link("COM3", nullptr, false);
+    fake->setResult("SerPutData", 0);
+    fake->setResult("SerRxReadyCount", -1);  // hung up: the device is gone
+    fake->clearCalls();
+
+    std::string console = consoleOf([&] {
+        for (int request = 0; request < 4; ++request)
+            EXPECT_EQ(link.SendSerial(statusRequest).outcome, Reply::Outcome::WriteFailed);
+    });
+    EXPECT_EQ(console, "Unable to write to Serial Port\n");
+    EXPECT_FALSE(link.online());
+    EXPECT_EQ(link.offlineReason(), "write failed");
+    EXPECT_EQ(fake->count("SerPutData"), 1) << "an offline link writes nothing";
+
+    fake->setResult("SerOpenPort", serial::SerialBackend::NotValid);  // not plugged back yet
+    fake->clearCalls();
+    EXPECT_EQ(consoleOf([&] { EXPECT_FALSE(link.reopen()); }), "");
+    EXPECT_FALSE(link.online());
+    const auto calls = fake->calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.front().operation, "SerClosePort") << "the failed port is closed first";
+
+    fake->clearResult("SerOpenPort");
+    fake->clearResult("SerPutData");
+    fake->clearResult("SerRxReadyCount");
+    fake->setResult("SerSetDTR", -1);  // said at start-up, not again
+    fake->clearCalls();
+    EXPECT_EQ(consoleOf([&] { EXPECT_TRUE(link.reopen()); }), "");
+    EXPECT_TRUE(link.online());
+    const auto cfg = fake->lastConfigured();
+    ASSERT_TRUE(cfg.has_value());
+    EXPECT_EQ(cfg->getBitRate(), SerialConfig::BR_38400);
+    EXPECT_EQ(cfg->getParity(), SerialConfig::PY_ODD);
+    EXPECT_EQ(cfg->getHandshake(), SerialConfig::HS_NONE);
+    EXPECT_EQ(fake->last("SerSetRTS")->arguments.back(), 1);
+    EXPECT_TRUE(link.hasOutStream());
+    EXPECT_EQ(link.takeFailedWrites(), 4);
+    EXPECT_EQ(link.takeFailedWrites(), 0);
+
+    const Packet ack = decktest::withChecksum({0x10, 0x01});
+    fake->answerNextWrite(ack);
+    EXPECT_EQ(link.SendSerial(VCR::bsstop).outcome, Reply::Outcome::Answered);
+}
