@@ -95,7 +95,7 @@ void VCRPort::makeStreams()
         SerialOutStream = std::move(stream);
     });
     setUpStep("Unable to make InputStream",
-            [this] { SerialInStream = std::make_unique<serial::SerInputStream>(*serialPort); });
+              [this] { SerialInStream = std::make_unique<serial::SerInputStream>(*serialPort); });
 }
 
 void VCRPort::notAvailable(const std::string& portName, int failure)
@@ -270,6 +270,18 @@ bool VCRPort::hasOpenPort() const
 {
     std::lock_guard lock(lock_);
     return serialPort != nullptr;
+}
+
+void VCRPort::closeForExit()
+{
+    lock_.lock();  // never released: nothing is written after this
+    if (!serialPort)
+        return;
+    try {
+        serialPort->txFlush();
+    } catch (const serial::IOError&) {
+        // A port that cannot flush has nothing queued that matters now.
+    }
 }
 
 bool VCRPort::hasOutStream() const
