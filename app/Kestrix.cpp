@@ -7,6 +7,7 @@
 #include "app/Utils.h"
 #include "deck/LongWaits.h"
 #include "deck/VCR.h"
+#include "deck/VCRPort.h"
 #include "ui/EVCR.h"
 
 namespace {
@@ -23,6 +24,8 @@ void windowClosing()
         Kestrix::pvcr->stopvcr();
         Kestrix::rvcr->stopvcr();
     }
+    Kestrix::pvcr->link().closeForExit();
+    Kestrix::rvcr->link().closeForExit();
     Utils::ExitProcess(0);
 }
 }

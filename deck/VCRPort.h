@@ -49,6 +49,10 @@ public:
 
     bool hasOpenPort() const;
     bool hasOutStream() const;
+    // For the end of the program: takes the link for good and drops output still queued, so
+    // that closing the port does not wait for a line that takes no bytes (a serial driver
+    // may wait up to 30 s for queued output to drain).
+    void closeForExit();
 
     // False from the moment the port failed (a write or a read error, a hang-up: the device
     // has gone) until reopen brings it back. An offline link writes nothing: each request

@@ -23,6 +23,11 @@ constexpr int unanswered = 20;
 constexpr double leadLow = -0.3;
 constexpr double leadHigh = 0.95;
 constexpr double leadTarget = 0.5;
+// A command for a frame takes effect at the start of the frame after the one it arrives in.
+// It is sent a quarter of a frame into the frame before: a thread woken late on a loaded
+// machine still has three quarters of a frame, and the position is known far better than a
+// quarter of a frame.
+constexpr double fireAhead = 0.75;
 constexpr double settledSpread = 0.5;
 constexpr int maxNudges = 4;
 // Variable-speed play: 10^(NN/32 - 2) times play speed.
@@ -166,7 +171,7 @@ EditRoll::Ending EditRoll::followedRoll()
             return syncError();
         if (!recorderPosition_.known())
             continue;
-        const auto onAt = recorderPosition_.when(plan_.onTarget - 0.5);
+        const auto onAt = recorderPosition_.when(plan_.onTarget - fireAhead);
         const auto left = onAt - Clock::now();
         if (left > readAhead) {
             if (left > farAhead + readAhead && !clock_.waitUntil(Clock::now() + farReadingPause))
@@ -182,7 +187,7 @@ EditRoll::Ending EditRoll::followedRoll()
         progress_.step(EditStep::EditOn);
         if (!approachEditOff())
             return decksOnline() ? abortWhileRecording() : deckLost();
-        return editOff(recorderPosition_.when(plan_.offTarget - 0.5));
+        return editOff(recorderPosition_.when(plan_.offTarget - fireAhead));
     }
 }
 
@@ -193,7 +198,7 @@ bool EditRoll::approachEditOff()
             return false;
         if (readBoth())
             showCountdown(plan_.offTarget - recorderPosition_.lastFrame(), true);
-        const auto left = recorderPosition_.when(plan_.offTarget - 0.5) - Clock::now();
+        const auto left = recorderPosition_.when(plan_.offTarget - fireAhead) - Clock::now();
         if (left <= readAhead)
             return true;
         if (left > farAhead + readAhead && !clock_.waitUntil(Clock::now() + farReadingPause))
@@ -236,7 +241,7 @@ EditRoll::Ending EditRoll::timedRoll()
 {
     // The recorder left its preroll point when its play was written; a deck's servo lock
     // cannot be seen without its time code.
-    const auto onAt = frameTime(recorderStarted_, plan_.recorderPreroll + plan_.onTarget - plan_.recIn - 0.5);
+    const auto onAt = frameTime(recorderStarted_, plan_.recorderPreroll + plan_.onTarget - plan_.recIn - fireAhead);
     if (!waitCountingDown(onAt, false))
         return decksOnline() ? Ending::AbortedBeforeEditOn : deckLost();
     const Reply on = recorder_.CommandB0(VCR::bsediton);
@@ -278,6 +283,7 @@ EditRoll::Ending EditRoll::abortWhileRecording()
 {
     // Whatever else happens, the recorder leaves record now.
     recorder_.CommandB0(VCR::bseditoff);
+    progress_.step(EditStep::EditOff);
     recorder_.CommandB0(VCR::bsstop);
     return Ending::AbortedWhileRecording;
 }

@@ -253,3 +253,22 @@ TEST(AutoEdit, APreviewGivesBothDecksTheirPointsAndTheirOwnPreview)
     EXPECT_EQ(rig.countReceived(Role::Recorder, previewCommand), 1);
     EXPECT_EQ(rig.countReceived(Role::Recorder, editOn), 0);
 }
+
+TEST(AutoEdit, ADeckPanelsStopButtonAbortsTheEditLikeAllStop)
+{
+    EditRig rig({.preroll = 1});
+    rig.setPoints(*rig.player, "00:00:02:00", "00:00:06:00");
+    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:14:00");
+    rig.chooseMode(0x50);
+
+    rig.panel().bautostart.click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) >= 310; }, 60000));
+    ASSERT_TRUE(rig.received(Role::Recorder, editOn).has_value());
+    rig.player->panel().bpause.click();
+    ui::OperatorThread::instance().waitUntilIdle();
+
+    EXPECT_EQ(rig.panel().statusfield.text(), "EDIT ABORTED");
+    EXPECT_EQ(rig.countReceived(Role::Recorder, editOff), 1) << "the recorder left record at once";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return (rig.decks.statusBytes(Role::Recorder)[1] & 0x02) == 0; }, 2000));
+    EXPECT_EQ(rig.edl(), "");
+}
