@@ -44,6 +44,8 @@ namespace {
 constexpr int transportByte = 3;
 constexpr int modeByte = 4;
 constexpr int precueByte = 6;
+constexpr int editByte = 6;
+constexpr std::uint8_t editBit = 0x10;
 constexpr std::uint8_t playBit = 0x01, recordBit = 0x02, forwardBit = 0x04, rewindBit = 0x08, stopBit = 0x20,
                        standbyBit = 0x80;
 constexpr std::uint8_t cuedUpBit = 0x01, reverseBit = 0x04, varBit = 0x08, jogBit = 0x10, shuttleBit = 0x20;
@@ -275,6 +277,7 @@ std::string VCR::ExtractStatusString(const Reply& reply)
     }
     rollingAtPlaySpeed_ = (transport & playBit) && !(transport & (forwardBit | rewindBit))
         && !(mode & (shuttleBit | jogBit | varBit));
+    localgui->showRecordTally((transport & recordBit) || (reply[editByte] & editBit));
     const bool cuedUp = (mode & cuedUpBit) != 0;
     // A reply to a status request made before the running cue was acknowledged speaks of
     // the position before that cue.
