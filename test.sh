@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite: once in a plain build and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer; then runs the fuzz targets.
+# once under AddressSanitizer and UndefinedBehaviorSanitizer; then runs the fuzz targets and
+# the threaded tests under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -26,3 +27,6 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 
 # Fuzzing: each fuzz target for 30 s from its seed corpus, two at a time (tests/fuzz/run.sh).
 tests/fuzz/run.sh -max_total_time=30
+
+# ThreadSanitizer: the serial, deck, ui and end-to-end tests, two at a time (scripts/run-tsan.sh).
+scripts/run-tsan.sh
