@@ -20,6 +20,14 @@ std::string blanks(int n)
     return std::string(static_cast<std::size_t>(n), ' ');
 }
 
+// A video insert of whole seconds: the player from 00:00:02:00, the recorder from 00:00:10:00.
+void markVideoInsert(EditRig& rig, int seconds)
+{
+    rig.setPoints(*rig.player, "00:00:02:00", "00:00:0" + std::to_string(2 + seconds) + ":00");
+    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:1" + std::to_string(seconds) + ":00");
+    rig.chooseMode(0x50);
+}
+
 // The recorded stretch lies exactly on the marked points, and the source in step with it.
 void expectExact(const EditRig::Segment& segment, int playIn, int recIn, int recOut)
 {
@@ -89,9 +97,7 @@ TEST(AutoEdit, AssembleEditWithFiveSecondPrerollsRunsTwoSecondsPastTheOutPoint)
 TEST(AutoEdit, AllStopWhileRecordingEndsTheRecordingAtOnceAndLogsNothing)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:06:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:14:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 4);
 
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, editOn).has_value(); }, 60000));
@@ -125,9 +131,7 @@ TEST(AutoEdit, AllStopWhileRecordingEndsTheRecordingAtOnceAndLogsNothing)
 TEST(AutoEdit, ADoubledDoEditThenAllStopPerformsNoEdit)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:03:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:11:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 1);
 
     rig.panel().bautostart.click();
     rig.panel().bautostart.click();
@@ -147,9 +151,7 @@ TEST(AutoEdit, ADoubledDoEditThenAllStopPerformsNoEdit)
 TEST(AutoEdit, PressesDuringAnEditAreRefusedAndTypingChangesNeitherTheEditNorItsLog)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:03:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:11:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 1);
 
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, preroll).has_value(); }, 30000));
@@ -171,9 +173,7 @@ TEST(AutoEdit, PressesDuringAnEditAreRefusedAndTypingChangesNeitherTheEditNorIts
 TEST(AutoEdit, AnEditAbortedAfterEditOffIsLogged)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:03:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:11:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 1);
 
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, editOff).has_value(); }, 60000));
@@ -190,9 +190,7 @@ TEST(AutoEdit, AnEditAbortedAfterEditOffIsLogged)
 TEST(AutoEditLong, CueingFailsWhenNeitherDeckCues)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:04:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:12:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 2);
     rig.decks.setNoCue(Role::Player, true);
     rig.decks.setNoCue(Role::Recorder, true);
 
@@ -207,9 +205,7 @@ TEST(AutoEditLong, CueingFailsWhenNeitherDeckCues)
 TEST(AutoEditLong, EditGoesOnWhenOnlyTheRecorderCues)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:03:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:11:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 1);
     rig.decks.setNoCue(Role::Player, true);
 
     rig.panel().bautostart.click();
@@ -222,9 +218,7 @@ TEST(AutoEditLong, EditGoesOnWhenOnlyTheRecorderCues)
 TEST(AutoEditLong, PrerollFailsWhenNeitherDeckCuesAfterThePreroll)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:04:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:12:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 2);
 
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, preroll).has_value(); }, 30000));
@@ -240,9 +234,7 @@ TEST(AutoEditLong, PrerollFailsWhenNeitherDeckCuesAfterThePreroll)
 TEST(AutoEdit, APreviewGivesBothDecksTheirPointsAndTheirOwnPreview)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:03:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:11:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 1);
     const std::vector<std::uint8_t> previewCommand{0x20, 0x40, 0x60};
 
     rig.panel().bpreview.click();
@@ -257,9 +249,7 @@ TEST(AutoEdit, APreviewGivesBothDecksTheirPointsAndTheirOwnPreview)
 TEST(AutoEdit, ADeckPanelsStopButtonAbortsTheEditLikeAllStop)
 {
     EditRig rig({.preroll = 1});
-    rig.setPoints(*rig.player, "00:00:02:00", "00:00:06:00");
-    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:14:00");
-    rig.chooseMode(0x50);
+    markVideoInsert(rig, 4);
 
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) >= 310; }, 60000));
