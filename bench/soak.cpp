@@ -269,11 +269,8 @@ public:
         for (int index = 0; index < edits_; ++index) {
             performEdit(index);
             if ((index + 1) % progressEvery == 0 || index + 1 == edits_)
-                printProgress(index + 1, began);
+                report(index + 1, began);
         }
-        waitForCueThreads();
-        end_ = Usage();
-        printSummary(began);
     }
 
 private:
@@ -503,16 +500,6 @@ private:
         return text;
     }
 
-    void printProgress(int done, SteadyClock::time_point began)
-    {
-        const Usage now;
-        const double minutes = std::chrono::duration<double>(SteadyClock::now() - began).count() / 60;
-        std::printf("[%d] completed %d (exact %d), aborted %d, refused %d, lost deck %d; RSS %ld kB, %ld threads; "
-                    "%.1f min\n",
-                    done, tally_.completed, tally_.completedExact, tally_.aborted, tally_.refused, tally_.lostDeck,
-                    now.rssKb, now.threads, minutes);
-    }
-
     // How often each line stands in the edit log.
     std::map<std::string, int> logLines(int& total) const
     {
@@ -550,15 +537,28 @@ private:
         }
     }
 
-    void printSummary(SteadyClock::time_point began)
+    // The figures so far; the first report's memory is the one after the warm-up.
+    void report(int done, SteadyClock::time_point began)
+    {
+        waitForCueThreads();
+        const Usage now;
+        if (!warm_) {
+            warm_ = now;
+            warmAt_ = done;
+        }
+        printSummary(done, began, now);
+    }
+
+    void printSummary(int done, SteadyClock::time_point began, const Usage& now)
     {
         int lines = 0;
         const auto counts = logLines(lines);
         int once = 0, exactOnce = 0;
         countLoggedOnce(counts, once, exactOnce);
         const double minutes = std::chrono::duration<double>(SteadyClock::now() - began).count() / 60;
-        std::printf("\nsoak: %d edits in %.1f min; 16 ms adapter latency, NAK every 50th block, every 70th reply garbled\n",
-                    edits_, minutes);
+        std::printf("\nsoak: %d of %d edits in %.1f min; 16 ms adapter latency, NAK every 50th block, every 70th reply "
+                    "garbled\n",
+                    done, edits_, minutes);
         std::printf("completed: %d, exact to the frame %d, logged exactly once %d (exact and logged once %d)\n",
                     tally_.completed, tally_.completedExact, once, exactOnce);
         std::printf("aborted by ALL STOP: %d (%d more came after their edit had ended); recording after the recorder's "
@@ -573,9 +573,9 @@ private:
         std::printf("edl.txt: %d lines, %zu distinct; engine said on tape %d; whole edits on the recorder's tape "
                     "(report) %d\n",
                     lines, counts.size(), tally_.onTape, wholeEditsOnTape());
-        std::printf("memory: RSS %ld kB at start, %ld kB at end, growth %+ld kB\n", start_.rssKb, end_.rssKb,
-                    end_.rssKb - start_.rssKb);
-        std::printf("threads: %ld at start, %ld at end\n", start_.threads, end_.threads);
+        std::printf("memory: RSS %ld kB at start, %ld kB now, growth %+ld kB (%+ld kB since edit %d)\n", start_.rssKb,
+                    now.rssKb, now.rssKb - start_.rssKb, now.rssKb - warm_->rssKb, warmAt_);
+        std::printf("threads: %ld at start, %ld now\n\n", start_.threads, now.threads);
     }
 
     int edits_;
@@ -594,7 +594,8 @@ private:
     SteadyClock::duration fastestOverhead_ = std::chrono::seconds(3);
     Tally tally_;
     Usage start_;
-    Usage end_;
+    std::optional<Usage> warm_;
+    int warmAt_ = 0;
 };
 
 bool isCount(const char* text)
