@@ -159,6 +159,21 @@ Reply VCR::CommandB0(const Packet& packet)
     return took(sop->SendSerial(packet));
 }
 
+Reply VCR::CommandAcknowledged(const Packet& packet)
+{
+    // Edit on, edit off, stop and preroll do no harm twice. A deck answers in a few
+    // milliseconds and a USB adapter adds its 16, so a second edit on or edit off still lands
+    // in the frame meant for the first.
+    constexpr int attempts = 3;
+    Reply reply;
+    for (int attempt = 0; attempt < attempts && online(); ++attempt) {
+        reply = CommandB0(packet);
+        if (reply.answered())
+            break;
+    }
+    return reply;
+}
+
 std::pair<Reply, Reply> VCR::playTogether(VCR& first, VCR& second)
 {
     const auto replies = VCRPort::SendTogether(*first.sop, bsplay, *second.sop, bsplay);

@@ -125,8 +125,8 @@ bool EditEngine::cueBoth()
 bool EditEngine::prerollBoth()
 {
     progress_.step(EditStep::Preroll);
-    recorder_.dopreroll();
-    player_.dopreroll();
+    recorder_.CommandAcknowledged(VCR::bspreroll);
+    player_.CommandAcknowledged(VCR::bspreroll);
     if (!clock_.pause(std::chrono::milliseconds(1000)) || !clock_.pause(std::chrono::milliseconds(5000)))
         return false;
     if (!waitCued(player_, 10, 1000) || !waitCued(recorder_, 10, 1000))

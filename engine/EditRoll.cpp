@@ -183,7 +183,7 @@ EditRoll::Ending EditRoll::followedRoll()
             return syncError();
         if (!clock_.waitUntil(onAt))
             return Ending::AbortedBeforeEditOn;
-        acknowledged(recorder_, VCR::bsediton);
+        recorder_.CommandAcknowledged(VCR::bsediton);
         progress_.step(EditStep::EditOn);
         if (!approachEditOff())
             return decksOnline() ? abortWhileRecording() : deckLost();
@@ -244,7 +244,7 @@ EditRoll::Ending EditRoll::timedRoll()
     const auto onAt = frameTime(recorderStarted_, plan_.recorderPreroll + plan_.onTarget - plan_.recIn - fireAhead);
     if (!waitCountingDown(onAt, false))
         return decksOnline() ? Ending::AbortedBeforeEditOn : deckLost();
-    const Reply on = acknowledged(recorder_, VCR::bsediton);
+    const Reply on = recorder_.CommandAcknowledged(VCR::bsediton);
     progress_.step(EditStep::EditOn);
     const auto offAt = frameTime(on.written, plan_.offTarget - plan_.onTarget);
     if (!waitCountingDown(offAt, true))
@@ -270,7 +270,7 @@ EditRoll::Ending EditRoll::editOff(Clock::time_point at)
 {
     if (!clock_.waitUntil(at))
         return abortWhileRecording();
-    const Reply off = acknowledged(recorder_, VCR::bseditoff);
+    const Reply off = recorder_.CommandAcknowledged(VCR::bseditoff);
     progress_.step(EditStep::EditOff);
     // The recorder leaves record its edit delay after edit off; it is stopped only once that
     // has happened, abort or not.
@@ -279,28 +279,12 @@ EditRoll::Ending EditRoll::editOff(Clock::time_point at)
     return Ending::Recorded;
 }
 
-Reply EditRoll::acknowledged(VCR& deck, const Packet& command)
-{
-    // A refused command was not carried out, and a garbled or missing acknowledgement leaves
-    // it open: the command goes again at once (edit on, edit off and stop do no harm twice).
-    // A deck answers in a few milliseconds, a USB adapter adds its 16, so a second edit on or
-    // edit off still lands in the frame the first was meant for.
-    constexpr int attempts = 3;
-    Reply reply;
-    for (int attempt = 0; attempt < attempts && deck.online(); ++attempt) {
-        reply = deck.CommandB0(command);
-        if (reply.answered())
-            break;
-    }
-    return reply;
-}
-
 EditRoll::Ending EditRoll::abortWhileRecording()
 {
     // Whatever else happens, the recorder leaves record now.
-    acknowledged(recorder_, VCR::bseditoff);
+    recorder_.CommandAcknowledged(VCR::bseditoff);
     progress_.step(EditStep::EditOff);
-    acknowledged(recorder_, VCR::bsstop);
+    recorder_.CommandAcknowledged(VCR::bsstop);
     return Ending::AbortedWhileRecording;
 }
 
@@ -314,7 +298,7 @@ EditRoll::Ending EditRoll::deckLost()
     // A deck whose port failed takes nothing; the one still there is made safe: the
     // recorder leaves record and stops, the player stops.
     if (player_.online())
-        acknowledged(player_, VCR::bsstop);
+        player_.CommandAcknowledged(VCR::bsstop);
     if (recorder_.online())
         return abortWhileRecording();
     return Ending::AbortedWhileRecording;
@@ -328,8 +312,8 @@ EditRoll::Ending EditRoll::syncError()
 
 void EditRoll::stopBoth()
 {
-    acknowledged(recorder_, VCR::bsstop);
-    acknowledged(player_, VCR::bsstop);
+    recorder_.CommandAcknowledged(VCR::bsstop);
+    player_.CommandAcknowledged(VCR::bsstop);
     progress_.step(EditStep::Stopped);
 }
 

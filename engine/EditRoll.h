@@ -1,14 +1,11 @@
 #pragma once
 
-#include "deck/Reply.h"
 #include "engine/TapePosition.h"
 
 #include <chrono>
 #include <cstdint>
-#include <vector>
 
 class VCR;
-using Packet = std::vector<std::uint8_t>;
 class EditClock;
 class EditProgress;
 
@@ -55,9 +52,6 @@ private:
     bool approachEditOff();
     bool waitCountingDown(Clock::time_point moment, bool recording);
     Ending editOff(Clock::time_point at);
-    // Sends a command that must be carried out until the deck acknowledges it (a few tries);
-    // the reply of the last try.
-    static Reply acknowledged(VCR& deck, const Packet& command);
     Ending abortWhileRecording();
     // A deck's port failed (its adapter pulled): the roll cannot go on.
     bool decksOnline() const;

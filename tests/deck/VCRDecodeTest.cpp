@@ -124,6 +124,17 @@ TEST_F(DeckOnFakePort, TheRecordTallyFollowsRecordAndEditInTheStatus)
     }
 }
 
+TEST_F(DeckOnFakePort, AnEditCommandRefusedOrUnacknowledgedIsSentAgainAtOnce)
+{
+    fake->answerNextWrite({0x11, 0x12, 0x04, 0x27});  // refused: not carried out
+    fake->answerNextWrite({0x10, 0x01, 0x15});        // an acknowledgement garbled on the line
+    fake->answerNextWrite({0x10, 0x01, 0x11});
+    const Reply reply = vcr->CommandAcknowledged(VCR::bseditoff);
+    EXPECT_TRUE(reply.answered());
+    EXPECT_EQ(fake->count("SerPutData"), 3);
+    EXPECT_EQ(fake->last("SerPutData")->data, VCR::bseditoff);
+}
+
 TEST_F(DeckOnFakePort, StandbyButtonChoosesByTheLastStatus)
 {
     struct Case {
