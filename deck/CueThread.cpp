@@ -53,7 +53,7 @@ bool CueThread::carryOut()
     vcrp->lockForCue();
     vcr->setcuedup(false);
     vcr->setmoving(1);
-    const Reply acknowledged = vcr->CommandB0(cuePacket_);
+    const Reply acknowledged = vcr->CommandAcknowledged(cuePacket_);
     vcr->cueAcknowledged(acknowledged.exchange);
     if (!waitForCueUp())
         return false;

@@ -161,7 +161,7 @@ Reply VCR::CommandB0(const Packet& packet)
 
 Reply VCR::CommandAcknowledged(const Packet& packet)
 {
-    // Edit on, edit off, stop and preroll do no harm twice. A deck answers in a few
+    // These commands do no harm twice. A deck answers in a few
     // milliseconds and a USB adapter adds its 16, so a second edit on or edit off still lands
     // in the frame meant for the first.
     constexpr int attempts = 3;

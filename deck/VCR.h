@@ -54,8 +54,9 @@ public:
     // empty text when there is nothing to tell.
     static std::string notAvailableHint(const std::string& comport, int openFailure);
     Reply CommandB0(const Packet& packet);
-    // For a command that must be carried out: sent again at once (a few tries) while the deck
-    // refuses it or its acknowledgement is lost; the reply of the last try.
+    // For a command that must be carried out (play, edit on and off, stop, cue, the point
+    // presets): sent again at once (a few tries) while the deck refuses it or its
+    // acknowledgement is lost; the reply of the last try.
     Reply CommandAcknowledged(const Packet& packet);
     void CommandStatus();
     std::string ExtractStatusString(const Reply& reply);

@@ -129,7 +129,7 @@ void VCR::setdirectin()
 {
     checkPoints(*this, *localgui);
     setcue(0);
-    CommandB0(packetCopy(bsindata));
+    CommandAcknowledged(packetCopy(bsindata));
     inok = true;
     setdirectout();
 }
@@ -139,14 +139,14 @@ void VCR::setdirectout()
     checkPoints(*this, *localgui);
     outok = false;
     setcue(1);
-    CommandB0(packetCopy(bsoutdata));
+    CommandAcknowledged(packetCopy(bsoutdata));
     CalcDuration();
     if (duration <= 0) {
         localgui->ShowStatus(outPointRefusedText);
         DelayT(500);
         // The deck's out point goes back to zero time.
         MakeCueString("00:00:00:00");
-        CommandB0(packetCopy(bsoutdata));
+        CommandAcknowledged(packetCopy(bsoutdata));
         localgui->endfield.setBackground(outPointRefused);
     } else {
         localgui->endfield.setBackground(VCRPanel::backgroundcol);

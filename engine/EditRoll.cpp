@@ -30,6 +30,8 @@ constexpr double leadTarget = 0.5;
 constexpr double fireAhead = 0.75;
 constexpr double settledSpread = 0.5;
 constexpr int maxNudges = 4;
+// Frames past the preroll by which a recorder must have been seen rolling.
+constexpr int rollTolerance = 30;
 // Variable-speed play: 10^(NN/32 - 2) times play speed.
 constexpr std::uint8_t fasterSpeed = 0x48;  // about 1.78x
 constexpr std::uint8_t slowerSpeed = 0x38;  // about 0.56x
@@ -113,7 +115,11 @@ bool EditRoll::start()
 {
     if (plan_.playerPreroll == plan_.recorderPreroll) {
         const auto [playerReply, recorderReply] = VCR::playTogether(player_, recorder_);
-        recorderStarted_ = recorderReply.written;
+        // A refused play goes again at once; the synchroniser makes up the difference.
+        if (!playerReply.answered())
+            player_.CommandAcknowledged(VCR::bsplay);
+        recorderStarted_ = recorderReply.answered() ? recorderReply.written
+                                                    : recorder_.CommandAcknowledged(VCR::bsplay).written;
         return true;
     }
     // The deck with the longer preroll goes first; the other follows when the first is as far
@@ -125,11 +131,11 @@ bool EditRoll::start()
 
 bool EditRoll::startStaggered(VCR& first, VCR& second, int firstPreroll, int secondPreroll, double lead)
 {
-    const Reply firstReply = first.CommandB0(VCR::bsplay);
+    const Reply firstReply = first.CommandAcknowledged(VCR::bsplay);
     first.setmoving(1);
     if (!clock_.waitUntil(frameTime(firstReply.written, firstPreroll - secondPreroll + lead)))
         return false;
-    const Reply secondReply = second.CommandB0(VCR::bsplay);
+    const Reply secondReply = second.CommandAcknowledged(VCR::bsplay);
     second.setmoving(1);
     recorderStarted_ = &first == &recorder_ ? firstReply.written : secondReply.written;
     return true;
@@ -169,8 +175,13 @@ EditRoll::Ending EditRoll::followedRoll()
         showCountdown(plan_.onTarget - recorderPosition_.lastFrame(), false);
         if (!synchronised && !synchronise(synchronised))
             return syncError();
-        if (!recorderPosition_.known())
+        if (!recorderPosition_.known()) {
+            // A recorder that has not rolled by the time it should be at its in point never
+            // started: nothing can be recorded where it was marked.
+            if (Clock::now() > frameTime(recorderStarted_, plan_.recorderPreroll + rollTolerance))
+                return syncError();
             continue;
+        }
         const auto onAt = recorderPosition_.when(plan_.onTarget - fireAhead);
         const auto left = onAt - Clock::now();
         if (left > readAhead) {
