@@ -1,6 +1,6 @@
 #include "app/CloseOnSignal.h"
 
-#include "app/Utils.h"
+#include "deck/Utils.h"
 #include "ui/Frame.h"
 
 #include <QCoreApplication>

@@ -4,11 +4,12 @@
 #include "app/MainGUI.h"
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
-#include "app/Utils.h"
 #include "deck/LongWaits.h"
+#include "deck/Utils.h"
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
 #include "ui/EVCR.h"
+#include "ui/VCRPanel.h"
 
 namespace {
 Utils utilsInstance;
@@ -39,11 +40,14 @@ void Kestrix::init()
     Utils::OutLine("Featuring:  RS422 Linear Editing");
     GetProps();
 
-    pvcr = new VCR(comport1, lanc1, false);
+    ui::Font::applicationHeight = fontheight;
+    pvcr = new VCR(comport1, lanc1, false, {recon1, compression1, videomode1, videotype1});
+    VCRPanel::attachTo(*pvcr);
     pvcr->setTimeBase(timebase);
     pvcr->makepreroll(pvcrpreroll);
     pvcr->setadjust(pvcradjust);
-    rvcr = new VCR(comport2, lanc2, true);
+    rvcr = new VCR(comport2, lanc2, true, {recon2, compression2, videomode2, videotype2});
+    VCRPanel::attachTo(*rvcr);
     rvcr->setTimeBase(timebase);
     rvcr->makepreroll(rvcrpreroll);
     // The edit adjust times the player only.
@@ -51,11 +55,16 @@ void Kestrix::init()
     rvcr->setadjust(0);
     Utils::OutLine(" ");
 
-    evcr = new EVCR();
+    evcr = new EVCR(*pvcr, *rvcr, editSettings());
     gui = new MainGUI();
     // Closing aborts a running edit first, so the decks are stopped at once.
     gui->onCloseRequested(windowClosing, ui::Button::Press::AbortsSequence);
     CloseOnSignal::install(*gui);
+}
+
+EditSettings Kestrix::editSettings()
+{
+    return {pvcrpreroll, rvcrpreroll, log};
 }
 
 void Kestrix::GetProps()

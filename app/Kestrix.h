@@ -2,11 +2,11 @@
 
 #include "app/Properties.h"
 #include "deck/TimeBase.h"
+#include "ui/EVCR.h"
 
 #include <string>
 
 class VCR;
-class EVCR;
 class MainGUI;
 class Utils;
 
@@ -62,6 +62,8 @@ public:
     // Rewrites the settings file from the settings fields. A missing file is not created;
     // a failed save leaves the old file as it was. Either is reported on the console.
     static void SaveProps();
+    // What the edit controller takes from the settings as they stand.
+    static EditSettings editSettings();
 
     static const std::string& getname() { return name; }
     static bool getlog() { return log; }

@@ -1,9 +1,10 @@
 #include "app/MainGUI.h"
 
-#include "app/KeyboardControl.h"
 #include "app/Kestrix.h"
-#include "app/Utils.h"
+#include "app/KeyboardControl.h"
+#include "app/Settings.h"
 #include "deck/InvalidTimeCode.h"
+#include "deck/Utils.h"
 #include "deck/VCR.h"
 #include "ui/EVCR.h"
 #include "ui/EVCRPanel.h"
@@ -15,19 +16,22 @@
 
 MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Kestrix::rvcr)
 {
-    setFont(ui::Font::helvetica(Kestrix::fontheight));
+    setFont(ui::Font::helvetica(ui::Font::applicationHeight));
     setBackground(backgroundcol);
     setForeground(Qt::black);
     show();
     EVCRPanel& editpanel = Kestrix::evcr->panel();
-    add(pvcr->panel());
+    VCRPanel& playerpanel = VCRPanel::of(*pvcr);
+    VCRPanel& recorderpanel = VCRPanel::of(*rvcr);
+    add(playerpanel);
     add(editpanel);
-    add(rvcr->panel());
-    pvcr->panel().setBounds(0, 5, VCRPanel::width + 10, 280);
+    add(recorderpanel);
+    playerpanel.setBounds(0, 5, VCRPanel::width + 10, 280);
     editpanel.setBounds(VCRPanel::width + 10, 5, EVCRPanel::width + 10, 280);
-    rvcr->panel().setBounds(VCRPanel::width + EVCRPanel::width + 20, 5, VCRPanel::width + 10, 280);
+    recorderpanel.setBounds(VCRPanel::width + EVCRPanel::width + 20, 5, VCRPanel::width + 10, 280);
     setSize(wid, hit);
-    keyboard_ = std::make_unique<KeyboardControl>(*qwidget(), pvcr->panel(), rvcr->panel(), editpanel);
+    keyboard_ = std::make_unique<KeyboardControl>(*qwidget(), playerpanel, recorderpanel, editpanel);
+    editpanel.onSettings([this] { opensettings(); });
     show();
     rvcr->GetTC();
     pvcr->GetTC();
@@ -37,7 +41,20 @@ MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Ke
     QTimer::singleShot(0, qwidget(), [this] { ui::OperatorThread::instance().post([this] { announceready(); }); });
 }
 
-MainGUI::~MainGUI() = default;
+MainGUI::~MainGUI()
+{
+    if (Kestrix::evcr)
+        Kestrix::evcr->panel().onSettings(nullptr);
+}
+
+void MainGUI::opensettings()
+{
+    hide();
+    settings = new Settings([this](Settings* closed) {
+        if (settings == closed)
+            settings = nullptr;
+    });
+}
 
 void MainGUI::announceready()
 {

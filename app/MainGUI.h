@@ -8,6 +8,7 @@
 #include <string>
 
 class KeyboardControl;
+class Settings;
 class VCR;
 
 // The one main window: the player's deck panel, the edit panel and the recorder's deck panel
@@ -28,9 +29,13 @@ public:
     VCR* rvcr;
 
     KeyboardControl& keyboard() { return *keyboard_; }
+    // The settings dialog last opened while it is open; a dialog releases itself when closed.
+    Settings* settings = nullptr;
 
 private:
     void announceready();
+    // The edit panel's SETTINGS press: the window steps aside for the dialog.
+    void opensettings();
     // The deck's current time code becomes its in point.
     static void takeStartingPoint(VCR& vcr);
 

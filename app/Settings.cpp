@@ -1,8 +1,8 @@
 #include "app/Settings.h"
 
 #include "app/Kestrix.h"
-#include "app/SettingsFile.h"
 #include "app/MainGUI.h"
+#include "app/SettingsFile.h"
 #include "deck/VCR.h"
 #include "ui/Gui.h"
 #include "ui/OperatorThread.h"
@@ -74,6 +74,8 @@ void Settings::applyvalues()
     Kestrix::pvcr->setadjust(Kestrix::pvcradjust);
     Kestrix::rvcr->makepreroll(Kestrix::rvcrpreroll);
     Kestrix::pvcr->makepreroll(Kestrix::pvcrpreroll);
+    if (Kestrix::evcr)
+        Kestrix::evcr->useSettings(Kestrix::editSettings());
     // The marked points of both decks stay as the operator left them.
 }
 

@@ -4,8 +4,8 @@
 #include "app/Properties.h"
 #include "app/SettingsError.h"
 #include "app/TextFile.h"
-#include "app/Utils.h"
 #include "deck/TimeBase.h"
+#include "deck/Utils.h"
 
 #include <algorithm>
 #include <charconv>

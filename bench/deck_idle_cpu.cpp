@@ -4,6 +4,7 @@
 //   deck_idle_cpu [seconds]      (default 30)
 
 #include "deck/VCR.h"
+#include "ui/VCRPanel.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -90,7 +91,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     auto player = std::make_unique<VCR>(decks.player, false, false);
+    VCRPanel::attachTo(*player);
     auto recorder = std::make_unique<VCR>(decks.recorder, false, true);
+    VCRPanel::attachTo(*recorder);
     player->GetTC();
     recorder->GetTC();
 

@@ -96,12 +96,13 @@ Figures measure(const Profile& profile, int seconds)
 {
     decksim::VirtualDecks decks(profile.options);
     VCR player(decks.path(Role::Player), false, false);
+    VCRPanel::attachTo(player);
     player.GetTC();
     player.play();
     runEventsFor(settleMs);
 
     Figures figures;
-    const auto* shown = static_cast<QLineEdit*>(player.panel().tcfield.qwidget());
+    const auto* shown = static_cast<QLineEdit*>(VCRPanel::of(player).tcfield.qwidget());
     const decksim::TimeBase base = profile.options.timeBase;
     QTimer sampler;
     sampler.setTimerType(Qt::PreciseTimer);

@@ -8,7 +8,6 @@
 // order); edits per profile: 20 by default, lengths spread evenly from 1 s to 60 s.
 #include "tests/engine/EngineRig.h"
 
-#include <QApplication>
 
 #include <atomic>
 #include <cstdio>
@@ -277,9 +276,6 @@ void printUsage()
 
 int main(int argc, char* argv[])
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
     // Lines reach a log file as they are printed: a long run can be followed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     int edits = 20;

@@ -11,7 +11,6 @@
 #include "deck/CueThread.h"
 #include "ui/EditLog.h"
 
-#include <QApplication>
 #include <QTemporaryDir>
 
 #include <chrono>
@@ -281,7 +280,7 @@ private:
     void waitForCueThreads()
     {
         for (VCR* deck : {rig_.player.get(), rig_.recorder.get()})
-            decktest::waitFor([deck] { return !deck->cuethread || deck->cuethread->finished(); }, 10000);
+            decktest::waitFor([deck] { return !deck->cueThread() || deck->cueThread()->finished(); }, 10000);
         std::this_thread::sleep_for(threadExit);
     }
     int editDelay() const { return faultyDecks.editDelayFrames; }
@@ -607,9 +606,6 @@ bool isCount(const char* text)
 
 int main(int argc, char* argv[])
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication application(argc, argv);
     // Lines reach a log file as they are printed: a long run can be followed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (argc > 3 || (argc > 1 && !isCount(argv[1])) || (argc > 2 && !isCount(argv[2]))) {

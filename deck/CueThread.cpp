@@ -1,9 +1,8 @@
 #include "deck/CueThread.h"
 
-#include "app/Utils.h"
 #include "deck/LongWaits.h"
+#include "deck/Utils.h"
 #include "deck/VCR.h"
-#include "ui/VCRPanel.h"
 
 #include <utility>
 
@@ -16,7 +15,7 @@ constexpr int cueWaitStepMs = 10;
 }
 
 CueThread::CueThread(VCR* vcr, std::vector<std::uint8_t> cuePacket, std::uint64_t request)
-    : vcr(vcr), vcrp(&vcr->panel()), cuePacket_(std::move(cuePacket)), request_(request)
+    : vcr(vcr), view(vcr->view()), cuePacket_(std::move(cuePacket)), request_(request)
 {
 }
 
@@ -50,7 +49,7 @@ void CueThread::run()
 
 bool CueThread::carryOut()
 {
-    vcrp->lockForCue();
+    view.lockForCue();
     vcr->setcuedup(false);
     vcr->setmoving(1);
     const Reply acknowledged = vcr->CommandAcknowledged(cuePacket_);
@@ -69,7 +68,7 @@ bool CueThread::carryOut()
     // A newer cue takes the panel and the play request over from here.
     if (!sleep(2000))
         return false;
-    vcrp->unlockAfterCue();
+    view.unlockAfterCue();
     if (vcr->getcueplay())
         vcr->CommandB0(VCR::bsplay);
     vcr->setcueplay(false);
@@ -79,7 +78,7 @@ bool CueThread::carryOut()
 bool CueThread::waitForCueUp()
 {
     const int limit = cueWaitLimit / LongWaits::speedUp();
-    for (int count = 0; !vcr->cuedup && count < limit; ++count) {
+    for (int count = 0; !vcr->cuedup() && count < limit; ++count) {
         if (!sleep(cueWaitStepMs))
             return false;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ThreadInterrupt.h"
+#include "deck/ThreadInterrupt.h"
 
 #include <atomic>
 #include <cstdint>
@@ -8,7 +8,7 @@
 #include <vector>
 
 class VCR;
-class VCRPanel;
+class DeckView;
 
 // Carries out one cue request: sends the cue packet, waits for cue-up, parks the deck, tells
 // the operator, and starts play when a cue and play was asked for.
@@ -35,7 +35,7 @@ private:
     bool sleep(int ms);
 
     VCR* vcr;
-    VCRPanel* vcrp;
+    DeckView& view;
     const std::vector<std::uint8_t> cuePacket_;
     const std::uint64_t request_;
     std::atomic<bool> abandoned_{false};

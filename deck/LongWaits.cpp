@@ -1,6 +1,6 @@
 #include "deck/LongWaits.h"
 
-#include "app/Utils.h"
+#include "deck/Utils.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,6 +1,6 @@
 #include "deck/TCThread.h"
 
-#include "app/Utils.h"
+#include "deck/Utils.h"
 #include "deck/VCR.h"
 
 #include <exception>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ThreadInterrupt.h"
+#include "deck/ThreadInterrupt.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,14 +1,12 @@
 #include "deck/VCR.h"
 
-#include "app/Kestrix.h"
-#include "app/Utils.h"
 #include "deck/CueThread.h"
 #include "deck/LongWaits.h"
 #include "deck/ReplyBlock.h"
 #include "deck/TCThread.h"
+#include "deck/Utils.h"
 #include "deck/VCRPort.h"
 #include "serial/backend/LinuxSerialBackend.h"
-#include "ui/VCRPanel.h"
 
 #include <algorithm>
 
@@ -73,32 +71,49 @@ void writeFlaggedBCD(std::string& tc, std::uint8_t b, int pos)
 
 }
 
-VCR::VCR(const std::string& comport_, bool lanc_, bool type_) : lanc(lanc_), comport(comport_), type(type_)
+namespace {
+
+// Until its panel is attached a deck shows nothing: the replies to the set-up packets at
+// start-up come before the panel is built.
+class Unseen : public DeckView {
+public:
+    void ShowTC(const std::string&) override {}
+    void ShowStatus(const std::string&) override {}
+    void ShowPolledStatus(const std::string&) override {}
+    void showTransport(const TransportLamps&) override {}
+    void showRecordTally(bool) override {}
+    std::string pointText(Point) const override { return "00:00:00:00"; }
+    void showPoint(Point, const std::string&) override {}
+    void showOutPointRefused(bool) override {}
+    void hilightinout(bool, bool) override {}
+    void lockForCue() override {}
+    void unlockAfterCue() override {}
+};
+
+}
+
+VCR::VCR(const std::string& comport, bool lanc, bool type, ReconSetUp recon)
+    : comport_(comport), lanc_(lanc), type_(type), recon_(recon), view_(std::make_unique<Unseen>())
 {
-    recon = type ? Kestrix::recon2 : Kestrix::recon1;
-    compression = type ? Kestrix::compression2 : Kestrix::compression1;
-    videotype = type ? Kestrix::videotype2 : Kestrix::videotype1;
-    videomode = type ? Kestrix::videomode2 : Kestrix::videomode1;
     MakeSerial();
-    Utils::OutLine(type ? "Setting Up Record VCR" : "Setting Up Play VCR");
-    if (recon)
+    Utils::OutLine(type_ ? "Setting Up Record VCR" : "Setting Up Play VCR");
+    if (recon_.on)
         setUpRecon();
     CommandB0(bssettimemode);
-    localgui = std::make_unique<VCRPanel>(this, type);
 }
 
 VCR::~VCR()
 {
-    // The threads use the panel and the link: they go first.
+    // The threads use the view and the link: they go first.
     std::unique_ptr<TCThread> poller;
     {
         std::lock_guard lock(stateMutex_);
-        poller = std::move(tcthread);
+        poller = std::move(tcthread_);
     }
     poller.reset();
-    cuethread.reset();
-    localgui.reset();
-    sop.reset();
+    cuethread_.reset();
+    view_.reset();
+    sop_.reset();
 }
 
 void VCR::setUpRecon()
@@ -106,12 +121,12 @@ void VCR::setUpRecon()
     Utils::OutLine("Setting BVW75 Mode on RECON");
     CommandB0(bssetbvw75);
     DelayT(4000);
-    Utils::OutLine("Setting Compression on RECON = " + std::to_string(compression));
-    CommandB0(withReconValue(bssetcompression, compression));
-    Utils::OutLine("Setting PAL/NTSC Mode to " + std::to_string(videomode));
-    CommandB0(withReconValue(bssetvideomode, videomode));
-    Utils::OutLine("Setting PAL/NTSC Mode to " + std::to_string(videotype));
-    CommandB0(withReconValue(bssetvideotype, videotype));
+    Utils::OutLine("Setting Compression on RECON = " + std::to_string(recon_.compression));
+    CommandB0(withReconValue(bssetcompression, recon_.compression));
+    Utils::OutLine("Setting PAL/NTSC Mode to " + std::to_string(recon_.videomode));
+    CommandB0(withReconValue(bssetvideomode, recon_.videomode));
+    Utils::OutLine("Setting PAL/NTSC Mode to " + std::to_string(recon_.videotype));
+    CommandB0(withReconValue(bssetvideotype, recon_.videotype));
 }
 
 Packet VCR::withReconValue(Packet& shared, int value)
@@ -124,16 +139,16 @@ Packet VCR::withReconValue(Packet& shared, int value)
 
 void VCR::MakeSerial()
 {
-    sop = std::make_unique<VCRPort>(comport, this, lanc);
-    if (sop->bad) {
-        Utils::OutLine("Serial port " + comport + " for cam not available.");
-        if (std::string hint = notAvailableHint(comport, sop->openFailure); !hint.empty())
+    sop_ = std::make_unique<VCRPort>(comport_, this, lanc_);
+    if (sop_->bad) {
+        Utils::OutLine("Serial port " + comport_ + " for cam not available.");
+        if (std::string hint = notAvailableHint(comport_, sop_->openFailure); !hint.empty())
             Utils::OutLine(hint);
         LongWaits::pause(std::chrono::milliseconds(5000));
         Utils::ExitProcess(0);
     }
-    Utils::OutLine("Serial Port " + comport + " Opened OK");
-    sop->setwait(15);
+    Utils::OutLine("Serial Port " + comport_ + " Opened OK");
+    sop_->setwait(15);
 }
 
 std::string VCR::notAvailableHint(const std::string& comport, int openFailure)
@@ -156,7 +171,7 @@ void VCR::MakeCSUM(Packet& packet)
 
 Reply VCR::CommandB0(const Packet& packet)
 {
-    return took(sop->SendSerial(packet));
+    return took(sop_->SendSerial(packet));
 }
 
 Reply VCR::CommandAcknowledged(const Packet& packet)
@@ -176,11 +191,11 @@ Reply VCR::CommandAcknowledged(const Packet& packet)
 
 std::pair<Reply, Reply> VCR::playTogether(VCR& first, VCR& second)
 {
-    const auto replies = VCRPort::SendTogether(*first.sop, bsplay, *second.sop, bsplay);
+    const auto replies = VCRPort::SendTogether(*first.sop_, bsplay, *second.sop_, bsplay);
     first.took(replies.first);
-    first.moving = 1;
+    first.moving_ = 1;
     second.took(replies.second);
-    second.moving = 1;
+    second.moving_ = 1;
     return replies;
 }
 
@@ -198,8 +213,8 @@ std::optional<VCR::TimeReading> VCR::readTimeCode()
 void VCR::holdPolling(bool held)
 {
     std::lock_guard lock(stateMutex_);
-    if (tcthread)
-        tcthread->hold(held);
+    if (tcthread_)
+        tcthread_->hold(held);
 }
 
 Reply VCR::took(const Reply& reply)
@@ -207,11 +222,10 @@ Reply VCR::took(const Reply& reply)
     {
         std::lock_guard lock(stateMutex_);
         SerIn = reply;
-        NumBytes = reply.count;
     }
     if (reply.outcome == Reply::Outcome::Refused || reply.outcome == Reply::Outcome::Bad)
         reportReplyFailure(reply);
-    if (!sop->online())
+    if (!sop_->online())
         sayOfflineOnce();
     return reply;
 }
@@ -230,14 +244,14 @@ void VCR::reportReplyFailure(const Reply& reply)
         first = reportedFailures_.insert(text).second;
     }
     if (first)
-        Utils::OutLine(std::string(type ? "Record VCR: " : "Play VCR: ") + text);
+        Utils::OutLine(std::string(type_ ? "Record VCR: " : "Play VCR: ") + text);
 }
 
 void VCR::CommandStatus()
 {
     const Reply reply = CommandB0(bsgetstatus);
     // The panel says the deck is offline until it is back.
-    if (!sop->online())
+    if (!sop_->online())
         return;
     if (reply.answered() && reply.count >= fullStatusLength) {
         std::string text = ExtractStatusString(reply);
@@ -245,59 +259,54 @@ void VCR::CommandStatus()
             std::lock_guard lock(stateMutex_);
             StatusString = text;
         }
-        localgui->ShowPolledStatus(text);
+        view_->ShowPolledStatus(text);
     }
-    if (reply.count == 0 && sop->hasOutStream())
-        localgui->ShowPolledStatus("No VCR Status");
-    if (!sop->hasOutStream())
-        localgui->ShowPolledStatus("No VCR Detected");
+    if (reply.count == 0 && sop_->hasOutStream())
+        view_->ShowPolledStatus("No VCR Status");
+    if (!sop_->hasOutStream())
+        view_->ShowPolledStatus("No VCR Detected");
 }
 
 std::string VCR::ExtractStatusString(const Reply& reply)
 {
     const std::uint8_t transport = reply[transportByte];
     const std::uint8_t mode = reply[modeByte];
+    DeckView::TransportLamps lamps;
+    lamps.play = transport & playBit;
+    lamps.forward = transport & forwardBit;
+    lamps.rewind = transport & rewindBit;
+    lamps.stop = transport & stopBit;
+    lamps.standby = transport & standbyBit;
+    lamps.shuttle = mode & shuttleBit;
+    lamps.jogForward = (mode & jogBit) && !(mode & reverseBit);
+    lamps.jogReverse = (mode & jogBit) && (mode & reverseBit);
     std::string text;
-    localgui->clearbuttons();
-    if (transport & playBit) {
+    if (lamps.play)
         text += "Play ";
-        localgui->hilight(localgui->bplay);
-    }
     if (transport & recordBit)
         text += "Rec ";
-    if (transport & forwardBit) {
+    if (lamps.forward)
         text += "FF ";
-        localgui->hilight(localgui->bfwd);
-    }
-    if (transport & rewindBit) {
+    if (lamps.rewind)
         text += "REW ";
-        localgui->hilight(localgui->brew);
-    }
-    if (transport & stopBit) {
+    if (lamps.stop)
         text += "Stop ";
-        localgui->hilight(localgui->bpause);
-    }
-    standby = (transport & standbyBit) != 0;
-    if (standby) {
+    standby_ = lamps.standby;
+    if (lamps.standby)
         text += "Stby ";
-        localgui->hilight(localgui->bstandby);
-    }
-    if (mode & shuttleBit) {
+    if (lamps.shuttle)
         text += "Shuttle ";
-        localgui->hilight(localgui->vsb);
-    }
-    if (mode & jogBit) {
+    if (mode & jogBit)
         text += "Jog ";
-        localgui->hilight((mode & reverseBit) ? localgui->bjogr : localgui->bjogf);
-    }
+    view_->showTransport(lamps);
     rollingAtPlaySpeed_ = (transport & playBit) && !(transport & (forwardBit | rewindBit))
         && !(mode & (shuttleBit | jogBit | varBit));
-    localgui->showRecordTally((transport & recordBit) || (reply[editByte] & editBit));
+    view_->showRecordTally((transport & recordBit) || (reply[editByte] & editBit));
     const bool cuedUp = (mode & cuedUpBit) != 0;
     // A reply to a status request made before the running cue was acknowledged speaks of
     // the position before that cue.
     if (reply.exchange >= cueStatusFrom_)
-        cuedup = cuedUp;
+        cuedup_ = cuedUp;
     if (cuedUp)
         text += "CuedUp ";
     if (reply[precueByte] & precueBit)
@@ -326,7 +335,7 @@ bool VCR::decodeTimeCode(const Reply& reply)
     }
     // The frames byte's bit 6 says the deck counts drop-frame.
     noteDropFrameFlag((reply[2] & dropFrameBit) != 0);
-    localgui->ShowTC(shown);
+    view_->ShowTC(shown);
     return true;
 }
 
@@ -345,15 +354,15 @@ void VCR::TCFBCD(std::uint8_t b, int pos)
 void VCR::GetTC()
 {
     std::lock_guard lock(stateMutex_);
-    if (!sop->hasOpenPort() || tcthread)
+    if (!sop_->hasOpenPort() || tcthread_)
         return;
-    tcthread = std::make_unique<TCThread>(this, lanc);
-    tcthread->start();
+    tcthread_ = std::make_unique<TCThread>(this, lanc_);
+    tcthread_->start();
 }
 
 void VCR::ShowStat(const std::string& text)
 {
-    localgui->ShowStatus(text);
+    view_->ShowStatus(text);
 }
 
 void VCR::DelayT(int ms)
@@ -396,4 +405,33 @@ std::string VCR::statusText() const
 {
     std::lock_guard lock(stateMutex_);
     return StatusString;
+}
+
+std::string VCR::TCdigits() const
+{
+    std::lock_guard lock(stateMutex_);
+    return TC;
+}
+
+Reply VCR::lastReply() const
+{
+    std::lock_guard lock(stateMutex_);
+    return SerIn;
+}
+
+TCThread* VCR::pollingThread() const
+{
+    std::lock_guard lock(stateMutex_);
+    return tcthread_.get();
+}
+
+void VCR::attachView(std::unique_ptr<DeckView> view)
+{
+    view_ = std::move(view);
+}
+
+void VCR::reconcileWith(std::function<void()> reconciler)
+{
+    std::lock_guard lock(stateMutex_);
+    reconciler_ = std::move(reconciler);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "deck/DeckView.h"
 #include "deck/Reply.h"
 #include "deck/TimeBase.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,18 +16,23 @@
 #include <vector>
 
 class VCRPort;
-class VCRPanel;
 class TCThread;
 class CueThread;
-namespace ui {
-class TextField;
-}
 
 using Packet = std::vector<std::uint8_t>;
 
+// The extra set-up a RECON device gets when its port opens; none for any other deck.
+struct ReconSetUp {
+    bool on = false;
+    int compression = 4;
+    int videomode = 2;
+    int videotype = 0;
+};
+
 // The controller of one tape deck: its serial link, its command packets, the decoding of its
-// status and time code, transport, edit points, cueing and preroll, and its panel. One for
-// the player deck (type false) and one for the recorder deck (type true).
+// status and time code, transport, edit points, cueing and preroll. It shows what it does on
+// a DeckView (its panel in service). One for the player deck (type false) and one for the
+// recorder deck (type true).
 //
 // The operations are spread over files by topic: VCR.cpp (construction, command set,
 // status and time code), VCRTransport.cpp, VCRPoints.cpp (time code arithmetic and edit
@@ -33,22 +40,19 @@ using Packet = std::vector<std::uint8_t>;
 // back).
 class VCR {
 public:
-    // Packets shared by every deck; fixed except the three RECON set-up packets, whose value
-    // byte each deck sets before it sends them.
+    // Packets shared by every deck.
     static const Packet bsplay, bsstop, bsrecord, bspause, bsforward, bsrewind, bseject, bseeon, bseeoff,
         bsjogf, bsjogr, bssbyon, bssbyoff, bspreview, bsreview, bspreroll, bsediton, bseditoff, bsgetstatus,
         bsgettc, bssettimemode, bssetbvw75;
-    static Packet bssetcompression, bssetvideomode, bssetvideotype;
     static constexpr const char* bcd = "0123456789";
 
-    VCR(const std::string& comport, bool lanc, bool type);
+    VCR(const std::string& comport, bool lanc, bool type, ReconSetUp recon = {});
     // Stops this deck's threads; the program never destroys a deck, tests do.
     ~VCR();
     VCR(const VCR&) = delete;
     VCR& operator=(const VCR&) = delete;
 
     // --- command set, status and time code ---
-    void MakeSerial();
     static void MakeCSUM(Packet& packet);
     // The console line that tells the operator how to fix a port that did not open, or an
     // empty text when there is nothing to tell.
@@ -117,7 +121,8 @@ public:
     void CalcDuration();
     void makeout(int frames);
     void MakeCueString(const std::string& tc);
-    void setfield(const std::string& tc, ui::TextField& field);
+    // Shows tc as the deck's in or out point.
+    void setfield(const std::string& tc, DeckView::Point point);
     void setcue(int which);
     void setdirectin();
     void setdirectout();
@@ -146,7 +151,7 @@ public:
     void review();
     bool getcueplay() const { return cueplay_; }
     void setcueplay(bool flag) { cueplay_ = flag; }
-    void setcuedup(bool flag) { cuedup = flag; }
+    void setcuedup(bool flag) { cuedup_ = flag; }
     // The cue thread's milestones: the deck acknowledged the cue command in that exchange;
     // the cue of that request has parked the deck.
     void cueAcknowledged(std::uint64_t exchange);
@@ -155,60 +160,64 @@ public:
     // anything that moves it after a cue waits for this, or the park would stop it.
     bool cueInProgress() const;
 
-    // --- read access for the panels, the edit controller and tests ---
-    VCRPanel& panel() { return *localgui; }
-    VCRPort& link() { return *sop; }
-    bool isRecorder() const { return type; }
-    bool isLanc() const { return lanc; }
+    // --- what the panels, the edit engine and tests read ---
+    // The view the deck reports to. A deck shows nothing until one is attached; it is
+    // attached once, on the thread that built the deck, before the deck's threads start.
+    void attachView(std::unique_ptr<DeckView> view);
+    DeckView& view() { return *view_; }
+    // Keeps both edits the same length: called when this deck's points were set (reconcile).
+    // Set by the edit controller when it is built; empty clears it.
+    void reconcileWith(std::function<void()> reconciler);
+    VCRPort& link() { return *sop_; }
+    bool isRecorder() const { return type_; }
+    bool isLanc() const { return lanc_; }
     std::string timecode() const;
     // The deck's time code read at this moment, not at the last poll: a point marked during
     // play is the frame of the press. A refused or lost reading is tried again; the last
     // time code stands in when none comes.
     std::string timecodeNow();
     std::string statusText() const;
-    // A copy of one of this deck's packets, taken while no other thread is filling it.
-    Packet packetCopy(const Packet& packet) const;
-
-    // Per-deck packets; the variable bytes are filled by the operation that sends them.
-    Packet bsshutfwd{0x21, 0x13, 0x20, 0x00};
-    Packet bsshutrev{0x21, 0x23, 0x20, 0x00};
-    Packet bssetpreroll{0x44, 0x31, 0x00, 0x05, 0x00, 0x00, 0x7A};
-    Packet bscue{0x24, 0x31, 0x00, 0x01, 0x01, 0x00, 0x57};
-    Packet bsindata{0x44, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00};
-    Packet bsoutdata{0x44, 0x15, 0x00, 0x00, 0x00, 0x00, 0x00};
-    Packet bseditpreset{0x41, 0x30, 0x00, 0x00};
-
-    std::unique_ptr<TCThread> tcthread;
-    std::unique_ptr<CueThread> cuethread;
-    bool lanc = false;
-    std::atomic<bool> standby{false};
-    int adjust = 0;
-    std::string TC = "00:00:00:00";
-    std::string D = "00:00:00:00";
-    std::string CueString = "00:00:00:00";
-    std::string OSString = "00:00:00:00";
-    std::string PRString = "00:00:00:00";
-    std::string TCString = "00:00:00:00";
-    std::string StatusString;
-    Reply SerIn;
-    int NumBytes = 0;
-    std::atomic<int> moving{0};
-    std::atomic<int> duration{0};
-    std::atomic<int> durationsec{0};
-    std::atomic<int> durationfr{0};
-    std::atomic<bool> cuedup{false};
-    std::string comport;
-    std::unique_ptr<VCRPanel> localgui;
-    std::unique_ptr<VCRPort> sop;
-    bool type = false;
-    bool recon = false;
-    int compression = 4;
-    int videomode = 2;
-    int videotype = 0;
-    std::atomic<bool> inok{false};
-    std::atomic<bool> outok{false};
+    // The time code digits as decoded so far (TCBCD, TCFBCD).
+    std::string TCdigits() const;
+    // The last point a cue was built for, and the packets built from it.
+    std::string cueString() const;
+    Packet cuePacket() const;
+    Packet inPointPacket() const;
+    Packet outPointPacket() const;
+    // The reply of the last exchange.
+    Reply lastReply() const;
+    int adjust() const { return adjust_; }
+    bool standby() const { return standby_; }
+    int moving() const { return moving_; }
+    bool cuedup() const { return cuedup_; }
+    // The accepted edit length in frames, and as seconds and frames; 0 once the tape moved.
+    int duration() const { return duration_; }
+    int durationsec() const { return durationsec_; }
+    int durationfr() const { return durationfr_; }
+    // The deck took the in point, and an out point after it.
+    bool inok() const { return inok_; }
+    bool outok() const { return outok_; }
+    // The deck's threads, for tests; the cue thread is replaced only by the operator thread.
+    TCThread* pollingThread() const;
+    CueThread* cueThread() const { return cuethread_.get(); }
 
 private:
+    // The three RECON set-up packets, shared by both decks: each deck sets the value byte
+    // before it sends one, under a lock of their own.
+    static Packet bssetcompression, bssetvideomode, bssetvideotype;
+
+    // Opens the deck's link; a port that cannot be opened ends the program.
+    void MakeSerial();
+
+    // Fixed when the deck is built; read by every thread.
+    const std::string comport_;
+    const bool lanc_;
+    const bool type_;
+    const ReconSetUp recon_;
+    // The link serialises its own exchanges; the pointer is fixed once the port opened.
+    std::unique_ptr<VCRPort> sop_;
+    std::unique_ptr<DeckView> view_;
+
     // Atomic: the polling thread notes the flag while the operator thread does arithmetic.
     std::atomic<TimeBase> configuredBase_{};
     std::atomic<TimeBase> activeBase_{};
@@ -220,40 +229,87 @@ private:
     // Puts value into byte 2 of a one-byte-data packet of this deck with its checksum and
     // returns the packet to send.
     Packet withDataByte(Packet& packet, int value);
+    // A copy of one of this deck's packets, taken while no other thread is filling it.
+    Packet packetCopy(const Packet& packet) const;
     // Cues to the in point (0) or the out point (1), and plays there when asked.
     void cueTo(int which, bool thenPlay);
+    // Shows both points as the operator left them, as the deck takes them (a LANC deck's
+    // even frames).
+    void takeTypedPoints();
 
     // Keeps the reply of an exchange as the last one and reports a refused or bad one.
     Reply took(const Reply& reply);
-    // Decodes a time code reply into TC and the panel; false when it is not one.
+    // Decodes a time code reply into TC and the view; false when it is not one.
     bool decodeTimeCode(const Reply& reply);
     // The time code tc, taken back by the frames that rolled by in late.
     std::string backTo(const std::string& tc, std::chrono::steady_clock::duration late) const;
-    // Says a failed exchange on the panel, and on the console once per distinct failure.
+    // Says a failed exchange on the view, and on the console once per distinct failure.
     void reportReplyFailure(const Reply& reply);
     // The set-up packets a deck gets when its port has opened: RECON's, the time mode.
     void sendSetUp();
-    // Says once, on the console and the panel, that the deck's port failed.
+    // Says once, on the console and the view, that the deck's port failed.
     void sayOfflineOnce();
     void sayOnline(int failedWrites);
     std::string consoleName() const;
 
-    static constexpr std::uint64_t noCueStatus = UINT64_MAX;
-    std::atomic<bool> cueplay_{false};
-    // The last status said the tape rolls forward at play speed; written by whoever reads
-    // status, read by the operator thread when it marks a point.
+    // Guards the texts, the packets, the last reply, the polling thread's pointer, the
+    // reconciler and reportedFailures_: the polling thread, cue threads and the operator
+    // thread all touch them.
+    mutable std::mutex stateMutex_;
+    // Per-deck packets; the variable bytes are filled by the operation that sends them.
+    Packet bsshutfwd{0x21, 0x13, 0x20, 0x00};
+    Packet bsshutrev{0x21, 0x23, 0x20, 0x00};
+    Packet bssetpreroll{0x44, 0x31, 0x00, 0x05, 0x00, 0x00, 0x7A};
+    Packet bscue{0x24, 0x31, 0x00, 0x01, 0x01, 0x00, 0x57};
+    Packet bsindata{0x44, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00};
+    Packet bsoutdata{0x44, 0x15, 0x00, 0x00, 0x00, 0x00, 0x00};
+    Packet bseditpreset{0x41, 0x30, 0x00, 0x00};
+    std::string TC = "00:00:00:00";
+    std::string TCString = "00:00:00:00";
+    std::string CueString = "00:00:00:00";
+    std::string StatusString;
+    Reply SerIn;
+    std::function<void()> reconciler_;
+    // Failures already said on the console.
+    std::set<std::string> reportedFailures_;
+    // Made by GetTC on the main thread; held off and told of review by other threads.
+    std::unique_ptr<TCThread> tcthread_;
+
+    // Replaced by the operator thread only (CueUp); the destructor joins it.
+    std::unique_ptr<CueThread> cuethread_;
+
+    // Flags written by one thread and read by others, each on its own.
+    // adjust: the settings dialog (GUI thread) writes it, the operator thread reads it.
+    std::atomic<int> adjust_{0};
+    // standby, rollingAtPlaySpeed_: written by whoever reads status (the polling thread, or
+    // the operator thread's status press), read by the operator thread.
+    std::atomic<bool> standby_{false};
+    // The last status said the tape rolls forward at play speed: a point marked now is
+    // taken back by the frames that passed while the link was busy.
     std::atomic<bool> rollingAtPlaySpeed_{false};
+    // moving: transport commands (operator thread, cue thread, the edit) write it.
+    std::atomic<int> moving_{0};
+    // The accepted edit length: the operator thread computes it, SettleDown clears it.
+    std::atomic<int> duration_{0};
+    std::atomic<int> durationsec_{0};
+    std::atomic<int> durationfr_{0};
+    // cuedup: the polling thread sets it from status, the cue thread while it cues; the
+    // operator thread and the edit wait for it.
+    std::atomic<bool> cuedup_{false};
+    // inok, outok: set by the operator thread as the deck takes its points, read by the
+    // edit controller on the same thread and by the panel's length display.
+    std::atomic<bool> inok_{false};
+    std::atomic<bool> outok_{false};
+    // cueplay: asked by the operator thread, taken by the cue thread when the deck parked.
+    std::atomic<bool> cueplay_{false};
     // Cue requests are numbered; the operator thread counts them, the cue thread reports the
     // one it parked. A status reply may set cuedup only when its exchange began at or after
     // cueStatusFrom_ (written by the operator thread and the cue thread, read by polling).
+    static constexpr std::uint64_t noCueStatus = UINT64_MAX;
     std::atomic<std::uint64_t> cueRequests_{0};
     std::atomic<std::uint64_t> cuesParked_{0};
     std::atomic<std::uint64_t> cueStatusFrom_{0};
-    // The deck's going offline has been said; cleared when it is back.
+    // The deck's going offline has been said; cleared when it is back (polling thread and
+    // whoever exchanged when the port failed).
     std::atomic<bool> offlineSaid_{false};
-    // Failures already said on the console; under stateMutex_.
-    std::set<std::string> reportedFailures_;
-    // Guards TC, TCString, StatusString and the packets, which the polling thread, cue
-    // threads and the operator thread all touch.
-    mutable std::mutex stateMutex_;
 };

@@ -4,7 +4,6 @@
 
 #include "deck/CueThread.h"
 #include "deck/VCRPort.h"
-#include "ui/VCRPanel.h"
 
 #include <algorithm>
 
@@ -29,9 +28,8 @@ void VCR::cueplay(int which)
 
 void VCR::cueTo(int which, bool thenPlay)
 {
-    setfield(localgui->cuefield.text(), localgui->cuefield);
-    setfield(localgui->endfield.text(), localgui->endfield);
-    std::string target = which == 0 ? localgui->cuefield.text() : localgui->endfield.text();
+    takeTypedPoints();
+    const std::string target = view_->pointText(which == 0 ? DeckView::Point::In : DeckView::Point::Out);
     cueplay_ = thenPlay;
     MakeCueString(target);
     CueUp();
@@ -49,18 +47,18 @@ void VCR::cueout()
 
 void VCR::CueUp()
 {
-    if (!sop || !sop->hasOpenPort())
+    if (!sop_ || !sop_->hasOpenPort())
         return;
     // A newer cue supersedes the running one: it stops where it stands, before anything of
     // the new cue is sent, so it can neither park the deck mid-search nor touch the flags.
-    cuethread.reset();
+    cuethread_.reset();
     const std::uint64_t request = ++cueRequests_;
     // Until the deck has acknowledged the new cue command, no status reply can say it is
     // cued: one requested before the cue could only speak of the old position.
     cueStatusFrom_ = noCueStatus;
-    cuedup = false;
-    cuethread = std::make_unique<CueThread>(this, packetCopy(bscue), request);
-    cuethread->start();
+    cuedup_ = false;
+    cuethread_ = std::make_unique<CueThread>(this, packetCopy(bscue), request);
+    cuethread_->start();
 }
 
 void VCR::cueAcknowledged(std::uint64_t exchange)

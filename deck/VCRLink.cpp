@@ -2,30 +2,30 @@
 
 #include "deck/VCR.h"
 
-#include "app/Utils.h"
+#include "deck/Utils.h"
 #include "deck/VCRPort.h"
 
 bool VCR::online() const
 {
-    return sop->online();
+    return sop_->online();
 }
 
 bool VCR::reconnect()
 {
-    if (!sop->reopen())
+    if (!sop_->reopen())
         return false;
     // A deck that was switched off or swapped while its adapter was out knows nothing of
     // its set-up.
     sendSetUp();
-    if (!sop->online())
+    if (!sop_->online())
         return false;  // gone again at once: the next try says when it is back
-    sayOnline(sop->takeFailedWrites());
+    sayOnline(sop_->takeFailedWrites());
     return true;
 }
 
 void VCR::sendSetUp()
 {
-    if (recon)
+    if (recon_.on)
         setUpRecon();
     CommandB0(bssettimemode);
 }
@@ -34,9 +34,8 @@ void VCR::sayOfflineOnce()
 {
     if (offlineSaid_.exchange(true))
         return;
-    Utils::OutLine(consoleName() + "DECK OFFLINE (" + sop->offlineReason() + ")");
-    if (localgui)
-        ShowStat("DECK OFFLINE");
+    Utils::OutLine(consoleName() + "DECK OFFLINE (" + sop_->offlineReason() + ")");
+    ShowStat("DECK OFFLINE");
 }
 
 void VCR::sayOnline(int failedWrites)
@@ -49,5 +48,5 @@ void VCR::sayOnline(int failedWrites)
 
 std::string VCR::consoleName() const
 {
-    return type ? "Record VCR: " : "Play VCR: ";
+    return type_ ? "Record VCR: " : "Play VCR: ";
 }

@@ -2,17 +2,13 @@
 
 #include "deck/VCR.h"
 
-#include "app/Kestrix.h"
 #include "deck/InvalidTimeCode.h"
-#include "ui/EVCR.h"
-#include "ui/VCRPanel.h"
 
 #include <array>
 #include <cstdint>
 
 namespace {
 
-const QColor outPointRefused = Qt::gray;
 const char* const outPointRefusedText = "OUTPOINT NOT VALID";
 
 int frameOn(const TimeBase& base, const std::string& tc)
@@ -34,10 +30,10 @@ std::array<int, 8> digitsOf(const std::string& label)
 }
 
 // Both edit points are checked before either is sent, so a wrongly typed one sends nothing.
-void checkPoints(const VCR& vcr, const VCRPanel& panel)
+void checkPoints(const VCR& vcr, const DeckView& view)
 {
-    vcr.calcframes(panel.cuefield.text());
-    vcr.calcframes(panel.endfield.text());
+    vcr.calcframes(view.pointText(DeckView::Point::In));
+    vcr.calcframes(view.pointText(DeckView::Point::Out));
 }
 
 std::uint8_t bcdByte(int tens, int units)
@@ -63,12 +59,12 @@ int VCR::calcframes(const std::string& tc) const
 void VCR::CalcDuration()
 {
     const TimeBase base = timeBase();
-    const int in = frameOn(base, localgui->cuefield.text());
-    const int out = frameOn(base, localgui->endfield.text());
+    const int in = frameOn(base, view_->pointText(DeckView::Point::In));
+    const int out = frameOn(base, view_->pointText(DeckView::Point::Out));
     const int length = out - in;
-    duration = length;
-    durationfr = length % base.labelsPerSecond();
-    durationsec = length / base.labelsPerSecond();
+    duration_ = length;
+    durationfr_ = length % base.labelsPerSecond();
+    durationsec_ = length / base.labelsPerSecond();
 }
 
 void VCR::makeout(int frames)
@@ -76,18 +72,14 @@ void VCR::makeout(int frames)
     if (frames <= 0)
         return;
     const TimeBase base = timeBase();
-    const std::int64_t total = std::int64_t{frameOn(base, localgui->cuefield.text())} + frames;
+    const std::int64_t total = std::int64_t{frameOn(base, view_->pointText(DeckView::Point::In))} + frames;
     if (total >= base.framesPerDay()) {
         // Time code ends with the day: such an out point cannot be reached on tape.
-        localgui->ShowStatus(outPointRefusedText);
+        view_->ShowStatus(outPointRefusedText);
         return;
     }
     const std::string out = base.labelOf(static_cast<int>(total));
-    {
-        std::lock_guard lock(stateMutex_);
-        D = out;
-    }
-    setfield(out, localgui->endfield);
+    setfield(out, DeckView::Point::Out);
     setdirectin();
 }
 
@@ -96,7 +88,7 @@ void VCR::MakeCueString(const std::string& tc)
     // A label the deck's base does not have is never sent.
     frameOn(timeBase(), tc);
     auto d = digitsOf(tc);
-    if (lanc)
+    if (lanc_)
         d[7] &= ~1; // a LANC deck cues to even frames only
     std::lock_guard lock(stateMutex_);
     CueString = tc;
@@ -113,67 +105,77 @@ void VCR::MakeCueString(const std::string& tc)
     bsoutdata[6] = static_cast<std::uint8_t>(sumOf(bsoutdata, 2, 6) + 0x59);
 }
 
-void VCR::setfield(const std::string& tc, ui::TextField& field)
+void VCR::setfield(const std::string& tc, DeckView::Point point)
 {
-    localgui->settcfield(tc, field);
+    view_->showPoint(point, tc);
+}
+
+void VCR::takeTypedPoints()
+{
+    setfield(view_->pointText(DeckView::Point::In), DeckView::Point::In);
+    setfield(view_->pointText(DeckView::Point::Out), DeckView::Point::Out);
 }
 
 void VCR::setcue(int which)
 {
-    setfield(localgui->cuefield.text(), localgui->cuefield);
-    setfield(localgui->endfield.text(), localgui->endfield);
-    MakeCueString(which == 0 ? localgui->cuefield.text() : localgui->endfield.text());
+    takeTypedPoints();
+    MakeCueString(view_->pointText(which == 0 ? DeckView::Point::In : DeckView::Point::Out));
 }
 
 void VCR::setdirectin()
 {
-    checkPoints(*this, *localgui);
+    checkPoints(*this, *view_);
     setcue(0);
     CommandAcknowledged(packetCopy(bsindata));
-    inok = true;
+    inok_ = true;
     setdirectout();
 }
 
 void VCR::setdirectout()
 {
-    checkPoints(*this, *localgui);
-    outok = false;
+    checkPoints(*this, *view_);
+    outok_ = false;
     setcue(1);
     CommandAcknowledged(packetCopy(bsoutdata));
     CalcDuration();
-    if (duration <= 0) {
-        localgui->ShowStatus(outPointRefusedText);
+    if (duration_ <= 0) {
+        view_->ShowStatus(outPointRefusedText);
         DelayT(500);
         // The deck's out point goes back to zero time.
         MakeCueString("00:00:00:00");
         CommandAcknowledged(packetCopy(bsoutdata));
-        localgui->endfield.setBackground(outPointRefused);
+        view_->showOutPointRefused(true);
     } else {
-        localgui->endfield.setBackground(VCRPanel::backgroundcol);
-        localgui->ShowStatus("EDIT POINTS OK");
-        outok = true;
+        view_->showOutPointRefused(false);
+        view_->ShowStatus("EDIT POINTS OK");
+        outok_ = true;
     }
-    localgui->hilightinout(inok, outok);
+    view_->hilightinout(inok_, outok_);
 }
 
 void VCR::setcue()
 {
-    setfield(timecodeNow(), localgui->cuefield);
+    setfield(timecodeNow(), DeckView::Point::In);
     setdirectin();
     reconcile();
 }
 
 void VCR::setreview()
 {
-    setfield(timecodeNow(), localgui->endfield);
+    setfield(timecodeNow(), DeckView::Point::Out);
     setdirectin();
     reconcile();
 }
 
 void VCR::reconcile()
 {
-    if (Kestrix::evcr)
-        Kestrix::evcr->reconcile(type);
+    std::function<void()> reconciler;
+    {
+        std::lock_guard lock(stateMutex_);
+        reconciler = reconciler_;
+    }
+    if (reconciler)
+        reconciler();
 }
 
 Packet VCR::packetCopy(const Packet& packet) const
@@ -182,9 +184,30 @@ Packet VCR::packetCopy(const Packet& packet) const
     return packet;
 }
 
+std::string VCR::cueString() const
+{
+    std::lock_guard lock(stateMutex_);
+    return CueString;
+}
+
+Packet VCR::cuePacket() const
+{
+    return packetCopy(bscue);
+}
+
+Packet VCR::inPointPacket() const
+{
+    return packetCopy(bsindata);
+}
+
+Packet VCR::outPointPacket() const
+{
+    return packetCopy(bsoutdata);
+}
+
 void VCR::setadjust(int n)
 {
-    adjust = n;
+    adjust_ = n;
 }
 
 TimeBase VCR::timeBase() const

@@ -1,7 +1,7 @@
 #include "deck/VCRPort.h"
 
-#include "app/Utils.h"
 #include "deck/ReplyBlock.h"
+#include "deck/Utils.h"
 #include "serial/SerInputStream.h"
 #include "serial/SerOutputStream.h"
 #include "serial/SerialConfig.h"

@@ -5,7 +5,7 @@
 void VCR::play()
 {
     CommandB0(bsplay);
-    moving = 1;
+    moving_ = 1;
 }
 
 void VCR::pause()
@@ -16,55 +16,55 @@ void VCR::pause()
 void VCR::stopvcr()
 {
     CommandB0(bsstop);
-    moving = 0;
+    moving_ = 0;
     SettleDown();
 }
 
 void VCR::forward()
 {
     CommandB0(bsforward);
-    moving = 1;
+    moving_ = 1;
     SettleDown();
 }
 
 void VCR::rewind()
 {
     CommandB0(bsrewind);
-    moving = 1;
+    moving_ = 1;
     SettleDown();
 }
 
 void VCR::jogf()
 {
     CommandB0(bsjogf);
-    moving = 0;
+    moving_ = 0;
     SettleDown();
 }
 
 void VCR::jogr()
 {
     CommandB0(bsjogr);
-    moving = 0;
+    moving_ = 0;
     SettleDown();
 }
 
 void VCR::sbyon()
 {
     CommandB0(bssbyon);
-    moving = 0;
+    moving_ = 0;
     SettleDown();
 }
 
 void VCR::sbyoff()
 {
     CommandB0(bssbyoff);
-    moving = 0;
+    moving_ = 0;
     SettleDown();
 }
 
 void VCR::sbyonoff()
 {
-    if (standby)
+    if (standby_)
         sbyoff();
     else
         sbyon();
@@ -73,14 +73,14 @@ void VCR::sbyonoff()
 void VCR::record()
 {
     CommandB0(bsrecord);
-    moving = 1 - moving;
+    moving_ = 1 - moving_;
     SettleDown();
 }
 
 void VCR::eject()
 {
     CommandB0(bseject);
-    moving = 0;
+    moving_ = 0;
 }
 
 void VCR::toggleee(bool on)
@@ -124,7 +124,7 @@ void VCR::status()
 
 void VCR::setmoving(int value)
 {
-    moving = value;
+    moving_ = value;
 }
 
 // A transport command that changes the tape's motion cancels a pending cue and play and the
@@ -132,13 +132,13 @@ void VCR::setmoving(int value)
 void VCR::SettleDown()
 {
     setcueplay(false);
-    duration = 0;
+    duration_ = 0;
     TellTCReview(false);
 }
 
 void VCR::TellTCReview(bool flag)
 {
     std::lock_guard lock(stateMutex_);
-    if (tcthread)
-        tcthread->setreviewclip(flag);
+    if (tcthread_)
+        tcthread_->setreviewclip(flag);
 }

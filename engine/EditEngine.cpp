@@ -63,7 +63,7 @@ bool EditEngine::modeChosen(const EditRequest& request)
 bool EditEngine::waitCued(VCR& deck, int waits, int ms)
 {
     // Cued means parked: the cue thread's still command must not land on a preroll.
-    for (int done = 0; (!deck.cuedup || deck.cueInProgress()) && done < waits; ++done) {
+    for (int done = 0; (!deck.cuedup() || deck.cueInProgress()) && done < waits; ++done) {
         if (!clock_.pause(std::chrono::milliseconds(ms)))
             return false;
     }
@@ -113,7 +113,7 @@ bool EditEngine::cueBoth()
     recorder_.cue(0);
     if (!waitCued(recorder_, 200, 200))
         return false;
-    if (!player_.cuedup && !recorder_.cuedup) {
+    if (!player_.cuedup() && !recorder_.cuedup()) {
         progress_.status("CUEING FAILED - NO EDIT");
         return false;
     }
@@ -131,7 +131,7 @@ bool EditEngine::prerollBoth()
         return false;
     if (!waitCued(player_, 10, 1000) || !waitCued(recorder_, 10, 1000))
         return false;
-    if (!player_.cuedup && !recorder_.cuedup) {
+    if (!player_.cuedup() && !recorder_.cuedup()) {
         progress_.status("PREROLL FAILED - NO EDIT");
         return false;
     }

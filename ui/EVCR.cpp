@@ -1,29 +1,45 @@
 #include "ui/EVCR.h"
 
-#include "app/Kestrix.h"
 #include "deck/VCR.h"
 #include "ui/EVCRPanel.h"
 
-EVCR::EVCR() : localgui(std::make_unique<EVCRPanel>(this)), rvcr(Kestrix::rvcr), pvcr(Kestrix::pvcr)
+EVCR::EVCR(VCR& player, VCR& recorder, EditSettings settings)
+    : rvcr(&recorder), pvcr(&player), localgui(std::make_unique<EVCRPanel>(this)), settings_(settings)
 {
+    pvcr->reconcileWith([this] { reconcile(false); });
+    rvcr->reconcileWith([this] { reconcile(true); });
 }
 
-EVCR::~EVCR() = default;
+EVCR::~EVCR()
+{
+    pvcr->reconcileWith(nullptr);
+    rvcr->reconcileWith(nullptr);
+}
 
 void EVCR::reconcile(bool recorderChanged)
 {
-    VCR* changed = recorderChanged ? rvcr : pvcr;
-    VCR* follower = recorderChanged ? pvcr : rvcr;
-    if (!changed || !follower)
-        return;
-    changed->CalcDuration();
-    follower->makeout(changed->duration);
+    VCR& changed = recorderChanged ? *rvcr : *pvcr;
+    VCR& follower = recorderChanged ? *pvcr : *rvcr;
+    changed.CalcDuration();
+    follower.makeout(changed.duration());
     showLength();
 }
 
 void EVCR::showLength()
 {
     // The recorder's duration is the edit's length once both its points were accepted.
-    const bool valid = rvcr->inok && rvcr->outok && rvcr->duration > 0;
-    localgui->showLength(valid ? rvcr->timeBase().labelOf(rvcr->duration) : std::string());
+    const bool valid = rvcr->inok() && rvcr->outok() && rvcr->duration() > 0;
+    localgui->showLength(valid ? rvcr->timeBase().labelOf(rvcr->duration()) : std::string());
+}
+
+void EVCR::useSettings(const EditSettings& settings)
+{
+    std::lock_guard lock(settingsMutex_);
+    settings_ = settings;
+}
+
+EditSettings EVCR::settings() const
+{
+    std::lock_guard lock(settingsMutex_);
+    return settings_;
 }

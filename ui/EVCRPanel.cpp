@@ -1,8 +1,5 @@
 #include "ui/EVCRPanel.h"
 
-#include "app/Kestrix.h"
-#include "app/MainGUI.h"
-#include "app/Settings.h"
 #include "deck/InvalidTimeCode.h"
 #include "deck/LongWaits.h"
 #include "deck/VCR.h"
@@ -30,22 +27,22 @@ constexpr int audio2 = 0x02;
 // Both decks' point fields refuse typing while an edit uses the points.
 class PointsLocked {
 public:
-    PointsLocked(VCR& player, VCR& recorder) : player_(player), recorder_(recorder)
+    PointsLocked(VCR& player, VCR& recorder) : player_(VCRPanel::of(player)), recorder_(VCRPanel::of(recorder))
     {
-        player_.panel().lockForEdit(true);
-        recorder_.panel().lockForEdit(true);
+        player_.lockForEdit(true);
+        recorder_.lockForEdit(true);
     }
     ~PointsLocked()
     {
-        player_.panel().lockForEdit(false);
-        recorder_.panel().lockForEdit(false);
+        player_.lockForEdit(false);
+        recorder_.lockForEdit(false);
     }
     PointsLocked(const PointsLocked&) = delete;
     PointsLocked& operator=(const PointsLocked&) = delete;
 
 private:
-    VCR& player_;
-    VCR& recorder_;
+    VCRPanel& player_;
+    VCRPanel& recorder_;
 };
 
 bool stopsSequences(const std::string& command)
@@ -83,9 +80,9 @@ EVCRPanel::EVCRPanel(EVCR* owner)
       lengthlabel("")
 {
     svcr = owner;
-    pvcr = Kestrix::pvcr;
-    rvcr = Kestrix::rvcr;
-    setFont(ui::Font::helvetica(Kestrix::fontheight, true));
+    pvcr = owner->pvcr;
+    rvcr = owner->rvcr;
+    setFont(ui::Font::helvetica(ui::Font::applicationHeight, true));
     setBackground(backgroundcol);
     setForeground(Qt::black);
     wire();
@@ -265,11 +262,12 @@ void EVCRPanel::autoedit()
 {
     ui::OperatorThread::Sequence sequence;
     const EditRequest request = requestNow();
+    const bool logging = svcr->settings().log;
     PointsLocked locked(*pvcr, *rvcr);
     ui::SequenceClock clock;
     const EditOutcome outcome = EditEngine(*pvcr, *rvcr, clock, *this).autoEdit(request);
     // An edit that is on the recorder's tape is logged, even when a stop came afterwards.
-    if (outcome.onTape && Kestrix::log)
+    if (outcome.onTape && logging)
         logedit(request);
     if (outcome.kind == EditOutcome::Kind::Aborted)
         showAborted();
@@ -295,14 +293,15 @@ void EVCRPanel::showAborted()
 EditRequest EVCRPanel::requestNow() const
 {
     EditRequest request;
-    request.playIn = pvcr->panel().cuefield.text();
-    request.playOut = pvcr->panel().endfield.text();
-    request.recIn = rvcr->panel().cuefield.text();
-    request.recOut = rvcr->panel().endfield.text();
+    request.playIn = pvcr->view().pointText(DeckView::Point::In);
+    request.playOut = pvcr->view().pointText(DeckView::Point::Out);
+    request.recIn = rvcr->view().pointText(DeckView::Point::In);
+    request.recOut = rvcr->view().pointText(DeckView::Point::Out);
     request.mode = emode;
-    request.playerPreroll = Kestrix::pvcrpreroll;
-    request.recorderPreroll = Kestrix::rvcrpreroll;
-    request.adjust = pvcr->adjust;
+    const EditSettings settings = svcr->settings();
+    request.playerPreroll = settings.playerPreroll;
+    request.recorderPreroll = settings.recorderPreroll;
+    request.adjust = pvcr->adjust();
     return request;
 }
 
@@ -318,7 +317,7 @@ void EVCRPanel::step(EditStep step)
     }
     // The recorder's status is not polled while the edit rolls: the tally follows the edit.
     if (step == EditStep::EditOn || step == EditStep::EditOff)
-        rvcr->panel().showRecordTally(step == EditStep::EditOn);
+        rvcr->view().showRecordTally(step == EditStep::EditOn);
 }
 
 void EVCRPanel::showLength(const std::string& length)
@@ -354,12 +353,13 @@ void EVCRPanel::autoend()
 
 void EVCRPanel::dosettings()
 {
-    if (Kestrix::gui)
-        Kestrix::gui->hide();
-    settings = new Settings([this](Settings* closed) {
-        if (settings == closed)
-            settings = nullptr;
-    });
+    if (settingsOpener_)
+        settingsOpener_();
+}
+
+void EVCRPanel::onSettings(std::function<void()> open)
+{
+    settingsOpener_ = std::move(open);
 }
 
 void EVCRPanel::logedit(const EditRequest& request)

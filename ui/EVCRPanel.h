@@ -11,11 +11,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 class EVCR;
 class VCR;
-class Settings;
 
 // The edit panel between the two deck panels: edit mode, go-to buttons, preview, the auto
 // edit, end edit, all stop, settings, and the edit log. It drives the edit engine and shows
@@ -44,7 +44,11 @@ public:
     void allstop();
     void rvwjump();
     void autoend();
+    // Opens the settings dialog through what onSettings installed.
     void dosettings();
+    // The program's settings dialog lives above the panels: it installs its opener here,
+    // once, on the GUI thread before any press.
+    void onSettings(std::function<void()> open);
     // Appends the edit's line to the edit log.
     void logedit(const EditRequest& request);
     void ShowStatus(const std::string& text);
@@ -62,8 +66,6 @@ public:
     VCR* pvcr = nullptr;
     VCR* rvcr = nullptr;
     std::string logfilename = "edl.txt";
-    // The settings dialog last opened while it is open; a dialog releases itself when closed.
-    Settings* settings = nullptr;
 
     ui::Label modelabel, golabel, cueplaylabel, cuereclabel, statuslabel;
     ui::TextField statusfield;
@@ -72,6 +74,7 @@ public:
     ui::Label lengthlabel;
 
 private:
+    std::function<void()> settingsOpener_;
     void listener(const std::string& command);
     void wire();
     void place();

@@ -1,6 +1,6 @@
 #include "ui/OperatorThread.h"
 
-#include "app/Utils.h"
+#include "deck/Utils.h"
 #include "ui/Gui.h"
 
 #include <QCoreApplication>

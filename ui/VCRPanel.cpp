@@ -1,9 +1,7 @@
 #include "ui/VCRPanel.h"
 
-#include "app/Kestrix.h"
 #include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
-#include "ui/EVCR.h"
 
 #include <array>
 
@@ -44,6 +42,19 @@ constexpr int markHeight = 2;
 
 }
 
+VCRPanel& VCRPanel::attachTo(VCR& vcr)
+{
+    auto panel = std::make_unique<VCRPanel>(&vcr, vcr.isRecorder());
+    VCRPanel& attached = *panel;
+    vcr.attachView(std::move(panel));
+    return attached;
+}
+
+VCRPanel& VCRPanel::of(VCR& vcr)
+{
+    return dynamic_cast<VCRPanel&>(vcr.view());
+}
+
 VCRPanel::VCRPanel(VCR* vcr_, bool type_)
     : vcr(vcr_), type(type_), vsb(shuttleMiddle, 20, 0, 115), vcrlabel("VCR Controls"), bfwd("Fwd >>"),
       brew("<< Rew"), bplay("Play >"), bpause("Pause ||"), bstandby("Stdby"), beject("Eject"), bee("EE"),
@@ -51,7 +62,7 @@ VCRPanel::VCRPanel(VCR* vcr_, bool type_)
       breview("Review"), tcfield(TCString, 11), cuefield(CueString, 11), endfield(EndString, 11),
       statuslabel("Status/Results"), statusfield("", 40), recordtally("REC")
 {
-    setFont(ui::Font::helvetica(Kestrix::fontheight));
+    setFont(ui::Font::helvetica(ui::Font::applicationHeight));
     setBackground(backgroundcol);
     setForeground(Qt::black);
 
@@ -170,8 +181,7 @@ void VCRPanel::pointEntered()
 {
     try {
         vcr->setdirectin();
-        if (Kestrix::evcr)
-            Kestrix::evcr->reconcile(type);
+        vcr->reconcile();
     } catch (const InvalidTimeCode&) {
         ShowStatus(InvalidTimeCode::statusText);
     }
@@ -200,6 +210,35 @@ void VCRPanel::clearbuttons()
     fullBar(bplay, backgroundcol);
     fullBar(bjogr, backgroundcol);
     fullBar(vsb, backgroundcol);
+}
+
+void VCRPanel::showTransport(const TransportLamps& lamps)
+{
+    clearbuttons();
+    const std::pair<bool, const ui::Widget*> marks[] = {
+        {lamps.play, &bplay},       {lamps.forward, &bfwd},    {lamps.rewind, &brew},
+        {lamps.stop, &bpause},      {lamps.standby, &bstandby}, {lamps.shuttle, &vsb},
+        {lamps.jogForward, &bjogf}, {lamps.jogReverse, &bjogr},
+    };
+    for (const auto& [lit, widget] : marks) {
+        if (lit)
+            hilight(*widget);
+    }
+}
+
+std::string VCRPanel::pointText(Point point) const
+{
+    return (point == Point::In ? cuefield : endfield).text();
+}
+
+void VCRPanel::showPoint(Point point, const std::string& tc)
+{
+    settcfield(tc, point == Point::In ? cuefield : endfield);
+}
+
+void VCRPanel::showOutPointRefused(bool refused)
+{
+    endfield.setBackground(refused ? QColor(Qt::gray) : backgroundcol);
 }
 
 void VCRPanel::hilightinout(bool in, bool out)

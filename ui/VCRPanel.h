@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deck/DeckView.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Panel.h"
@@ -10,43 +11,56 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
 
 class VCR;
 
 // The operator's control surface for one deck: running time code, in and out points, status
-// line, transport buttons, jog buttons and the shuttle bar.
-class VCRPanel : public ui::Panel {
+// line, transport buttons, jog buttons and the shuttle bar. It is the deck's view: the deck
+// owns it and reports to it.
+class VCRPanel : public ui::Panel, public DeckView {
 public:
     static constexpr int width = 240;
     static inline const QColor backgroundcol{80, 170, 250};
     static inline const QColor tccolor{250, 80, 80};
 
     VCRPanel(VCR* vcr, bool type);
+    // Builds the deck's panel and hands it to the deck; for the GUI thread, before the deck's
+    // threads start.
+    static VCRPanel& attachTo(VCR& vcr);
+    // The panel of a deck that has one.
+    static VCRPanel& of(VCR& vcr);
 
     virtual void toggleee();
-    virtual void hilightinout(bool in, bool out);
+    void hilightinout(bool in, bool out) override;
     virtual void hilight(const ui::Widget& widget);
     virtual void clearbuttons();
-    virtual void ShowTC(const std::string& tc);
+    void ShowTC(const std::string& tc) override;
     virtual void settcfield(const std::string& tc, ui::TextField& field);
-    virtual void ShowStatus(const std::string& text);
+    void ShowStatus(const std::string& text) override;
     // The deck's polled status: it replaces a message only once the message has stood for
     // messageHold, so the operator can read it.
-    void ShowPolledStatus(const std::string& text);
+    void ShowPolledStatus(const std::string& text) override;
     static constexpr std::chrono::milliseconds messageHold{3000};
+    // Clears the transport marks and marks the lit buttons.
+    void showTransport(const TransportLamps& lamps) override;
     // The recorder's red record tally, on while its status says record or edit.
-    void showRecordTally(bool recording);
+    void showRecordTally(bool recording) override;
     bool recordTallyOn() const;
+    std::string pointText(Point point) const override;
+    void showPoint(Point point, const std::string& tc) override;
+    // A refused out point's field turns grey until a valid one is set.
+    void showOutPointRefused(bool refused) override;
     virtual void ShowPlay(bool on);
     virtual void showoutpointerror();
     virtual void EnableStop();
 
     // While a cue thread works, cue-and-play and review are refused and the points are not
     // editable.
-    void lockForCue();
-    void unlockAfterCue();
+    void lockForCue() override;
+    void unlockAfterCue() override;
     // Both point fields refuse typing while an edit uses the points.
     void lockForEdit(bool locked);
 

@@ -1,6 +1,6 @@
 #include "app/Kestrix.h"
 #include "app/SettingsFile.h"
-#include "app/ThreadInterrupt.h"
+#include "deck/ThreadInterrupt.h"
 #include "tests/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>

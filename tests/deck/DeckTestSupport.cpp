@@ -1,16 +1,23 @@
 #include "tests/deck/DeckTestSupport.h"
 
-#include "app/Kestrix.h"
 #include "serial/backend/SerialBackend.h"
 
-#include <QTest>
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
 
 namespace decktest {
 
 bool waitFor(const std::function<bool()>& condition, int ms)
 {
-    return QTest::qWaitFor(condition, ms);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
 }
 
 std::vector<Packet> blocks(const decksim::VirtualDecks& decks, decksim::Role role, bool received)
@@ -38,15 +45,6 @@ FakeBackend::FakeBackend() : fake_(std::make_shared<FakeSerialBackend>())
 FakeBackend::~FakeBackend()
 {
     serial::SerialBackend::install(nullptr);
-}
-
-void resetDeckSettings()
-{
-    Kestrix::recon1 = Kestrix::recon2 = false;
-    Kestrix::compression1 = Kestrix::compression2 = 4;
-    Kestrix::videomode1 = Kestrix::videomode2 = 2;
-    Kestrix::videotype1 = Kestrix::videotype2 = 0;
-    Kestrix::evcr = nullptr;
 }
 
 std::string consoleOf(const std::function<void()>& block)

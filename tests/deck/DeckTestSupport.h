@@ -11,7 +11,8 @@
 
 namespace decktest {
 
-// Waits for a condition while the GUI thread keeps serving events; false on the deadline.
+// Waits for a condition, looking every 2 ms; false on the deadline. Tests with widgets wait
+// with QTest::qWaitFor instead, which serves the GUI thread's events meanwhile.
 bool waitFor(const std::function<bool()>& condition, int ms = 5000);
 
 // The blocks one virtual deck received (rx) or sent (tx), oldest first.
@@ -34,9 +35,6 @@ public:
 private:
     std::shared_ptr<FakeSerialBackend> fake_;
 };
-
-// Settings as start-up leaves them for plain RS-422 decks (no RECON).
-void resetDeckSettings();
 
 // Console output of one block of code.
 std::string consoleOf(const std::function<void()>& block);

@@ -1,8 +1,7 @@
-#include "app/Kestrix.h"
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
 #include "tests/deck/DeckTestSupport.h"
-#include "ui/VCRPanel.h"
+#include "tests/deck/FakeDeckView.h"
 
 #include <gtest/gtest.h>
 
@@ -19,21 +18,21 @@ class DeckOnVirtualDeck : public testing::Test {
 protected:
     void SetUp() override
     {
-        decktest::resetDeckSettings();
         vcr = std::make_unique<VCR>(decks.path(Role::Player), false, false);
+        view = &FakeDeckView::attachTo(*vcr);
         waitForReceived(decks, Role::Player, 1);
         decks.clearTrace();
     }
 
     decksim::VirtualDecks decks;
     std::unique_ptr<VCR> vcr;
+    FakeDeckView* view = nullptr;
 };
 
 }
 
 TEST(DeckStartUp, Rs422DeckSelectsTimeCodeModeOnly)
 {
-    decktest::resetDeckSettings();
     decksim::VirtualDecks decks;
     std::unique_ptr<VCR> vcr;
     std::string console =
@@ -48,16 +47,11 @@ TEST(DeckStartUp, Rs422DeckSelectsTimeCodeModeOnly)
 
 TEST(DeckStartUp, ReconDeckGetsItsFourSetUpPacketsBeforeTheTimeMode)
 {
-    decktest::resetDeckSettings();
-    Kestrix::recon1 = true;
-    Kestrix::compression1 = 7;
-    Kestrix::videomode1 = 0;
-    Kestrix::videotype1 = 1;
+    const ReconSetUp recon{.on = true, .compression = 7, .videomode = 0, .videotype = 1};
     decksim::VirtualDecks decks;
     std::unique_ptr<VCR> vcr;
     std::string console =
-        decktest::consoleOf([&] { vcr = std::make_unique<VCR>(decks.path(Role::Player), false, false); });
-    decktest::resetDeckSettings();
+        decktest::consoleOf([&] { vcr = std::make_unique<VCR>(decks.path(Role::Player), false, false, recon); });
 
     EXPECT_EQ(console, "Unable to set DTR\nUnable to set RTS\nSerial Port " + decks.path(Role::Player)
                            + " Opened OK\nSetting Up Play VCR\nSetting BVW75 Mode on RECON\n"
@@ -124,15 +118,18 @@ TEST_F(DeckOnVirtualDeck, MotionCommandsCancelAPendingCueAndPlayAndTheDuration)
         {"pause", [](VCR& v) { v.pause(); }, false, 7},     {"eject", [](VCR& v) { v.eject(); }, false, 0},
         {"shutrev", [](VCR& v) { v.shutrev(20); }, false, 7},
     };
+    view->typePoint(DeckView::Point::In, "00:00:00:00");
+    view->typePoint(DeckView::Point::Out, "00:00:10:00");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         vcr->setmoving(7);
         vcr->setcueplay(true);
-        vcr->duration = 300;
+        vcr->CalcDuration();
+        ASSERT_EQ(vcr->duration(), 300);
         c.operation(*vcr);
         EXPECT_EQ(vcr->getcueplay(), !c.settles);
-        EXPECT_EQ(vcr->duration, c.settles ? 0 : 300);
-        EXPECT_EQ(vcr->moving, c.moving);
+        EXPECT_EQ(vcr->duration(), c.settles ? 0 : 300);
+        EXPECT_EQ(vcr->moving(), c.moving);
     }
 }
 
@@ -140,9 +137,9 @@ TEST_F(DeckOnVirtualDeck, RecordTwiceFlipsTheMotionMarkerBack)
 {
     vcr->setmoving(0);
     vcr->record();
-    EXPECT_EQ(vcr->moving, 1);
+    EXPECT_EQ(vcr->moving(), 1);
     vcr->record();
-    EXPECT_EQ(vcr->moving, 0);
+    EXPECT_EQ(vcr->moving(), 0);
     EXPECT_EQ(waitForReceived(decks, Role::Player, 2), (std::vector<Packet>(2, Packet{0x20, 0x02, 0x22})));
 }
 
@@ -154,7 +151,7 @@ TEST_F(DeckOnVirtualDeck, MutedDeckShowsNoVcrStatus)
     }));
     decks.setMuted(Role::Player, true);
     vcr->status();
-    EXPECT_EQ(vcr->panel().statusfield.text(), "No VCR Status");
+    EXPECT_EQ(view->status(), "No VCR Status");
 }
 
 TEST_F(DeckOnVirtualDeck, TwoThreadsOnOneLinkNeverInterleaveAndEachGetsItsOwnReply)

@@ -70,46 +70,46 @@ TEST_F(EditPoints, DurationOfThePoints)
                           Case{dropFrame, "00:00:59:28", "00:01:00:02", 2, 0, 2},
                           Case{dropFrame, "00:00:30:00", "00:01:30:00", 1798, 59, 28}}) {
         vcr->setTimeBase(c.base);
-        panel().cuefield.setText(c.in);
-        panel().endfield.setText(c.out);
+        view().typePoint(DeckView::Point::In, c.in);
+        view().typePoint(DeckView::Point::Out, c.out);
         vcr->CalcDuration();
         const std::string name = c.base.settingText() + " " + c.in + " to " + c.out;
-        EXPECT_EQ(vcr->duration, c.duration) << name;
-        EXPECT_EQ(vcr->durationsec, c.seconds) << name;
-        EXPECT_EQ(vcr->durationfr, c.frames) << name;
+        EXPECT_EQ(vcr->duration(), c.duration) << name;
+        EXPECT_EQ(vcr->durationsec(), c.seconds) << name;
+        EXPECT_EQ(vcr->durationfr(), c.frames) << name;
     }
 }
 
 TEST_F(EditPoints, CueInAndOutPacketsCarryTheSameTimeCode)
 {
     vcr->MakeCueString("01:02:03:04");
-    EXPECT_EQ(vcr->packetCopy(vcr->bscue), (Bytes{0x24, 0x31, 0x04, 0x03, 0x02, 0x01, 0x5F}));
-    EXPECT_EQ(vcr->packetCopy(vcr->bsindata), (Bytes{0x44, 0x14, 0x04, 0x03, 0x02, 0x01, 0x62}));
-    EXPECT_EQ(vcr->packetCopy(vcr->bsoutdata), (Bytes{0x44, 0x15, 0x04, 0x03, 0x02, 0x01, 0x63}));
-    EXPECT_EQ(vcr->CueString, "01:02:03:04");
+    EXPECT_EQ(vcr->cuePacket(), (Bytes{0x24, 0x31, 0x04, 0x03, 0x02, 0x01, 0x5F}));
+    EXPECT_EQ(vcr->inPointPacket(), (Bytes{0x44, 0x14, 0x04, 0x03, 0x02, 0x01, 0x62}));
+    EXPECT_EQ(vcr->outPointPacket(), (Bytes{0x44, 0x15, 0x04, 0x03, 0x02, 0x01, 0x63}));
+    EXPECT_EQ(vcr->cueString(), "01:02:03:04");
 
     vcr->MakeCueString("23:59:59:29");
-    EXPECT_EQ(vcr->packetCopy(vcr->bscue), (Bytes{0x24, 0x31, 0x29, 0x59, 0x59, 0x23, 0x53}));
+    EXPECT_EQ(vcr->cuePacket(), (Bytes{0x24, 0x31, 0x29, 0x59, 0x59, 0x23, 0x53}));
 }
 
 TEST_F(EditPoints, ALancDeckCuesToEvenFrames)
 {
-    vcr->lanc = true;
-    vcr->MakeCueString("01:02:03:05");
-    EXPECT_EQ(vcr->packetCopy(vcr->bscue)[2], 0x04);
-    vcr->MakeCueString("01:02:03:19");
-    EXPECT_EQ(vcr->packetCopy(vcr->bscue)[2], 0x18);
+    VCR lanc(decks->path(Role::Recorder), true, false);
+    lanc.MakeCueString("01:02:03:05");
+    EXPECT_EQ(lanc.cuePacket()[2], 0x04);
+    lanc.MakeCueString("01:02:03:19");
+    EXPECT_EQ(lanc.cuePacket()[2], 0x18);
 }
 
 TEST_F(EditPoints, OutPointMadeFromADuration)
 {
-    panel().cuefield.setText("00:00:10:00");
-    panel().endfield.setText("00:00:00:00");
+    view().typePoint(DeckView::Point::In, "00:00:10:00");
+    view().typePoint(DeckView::Point::Out, "00:00:00:00");
     vcr->makeout(0);
-    EXPECT_EQ(panel().endfield.text(), "00:00:00:00") << "a length of 0 changes nothing";
+    EXPECT_EQ(view().pointText(DeckView::Point::Out), "00:00:00:00") << "a length of 0 changes nothing";
     vcr->makeout(75);
-    EXPECT_EQ(panel().endfield.text(), "00:00:12:15");
-    EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK");
+    EXPECT_EQ(view().pointText(DeckView::Point::Out), "00:00:12:15");
+    EXPECT_EQ(view().message(), "EDIT POINTS OK");
 }
 
 TEST_F(EditPoints, OutPointMadeOnTheDecksBase)
@@ -124,11 +124,11 @@ TEST_F(EditPoints, OutPointMadeOnTheDecksBase)
                           Case{fps25, "00:00:10:00", 75, "00:00:13:00"}, Case{dropFrame, "00:00:59:29", 1, "00:01:00:02"},
                           Case{dropFrame, "00:09:59:29", 1, "00:10:00:00"}, Case{dropFrame, "00:00:30:00", 1798, "00:01:30:00"}}) {
         vcr->setTimeBase(c.base);
-        panel().cuefield.setText(c.in);
+        view().typePoint(DeckView::Point::In, c.in);
         vcr->makeout(c.frames);
         const std::string name = c.base.settingText() + " " + c.in + " + " + std::to_string(c.frames);
-        EXPECT_EQ(panel().endfield.text(), c.out) << name;
-        EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK") << name;
+        EXPECT_EQ(view().pointText(DeckView::Point::Out), c.out) << name;
+        EXPECT_EQ(view().message(), "EDIT POINTS OK") << name;
     }
 }
 
@@ -136,13 +136,15 @@ TEST_F(EditPoints, AnOutPointPastTheEndOfTheDayIsRefused)
 {
     for (TimeBase base : {TimeBase(), fps25, dropFrame}) {
         vcr->setTimeBase(base);
-        panel().cuefield.setText(base.labelOf(base.framesPerDay() - 10));
-        panel().endfield.setText("00:00:05:00");
-        panel().statusfield.setText("");
+        view().typePoint(DeckView::Point::In, base.labelOf(base.framesPerDay() - 10));
+        view().typePoint(DeckView::Point::Out, "00:00:05:00");
+        const auto saidBefore = static_cast<std::ptrdiff_t>(view().messages().size());
         decks->clearTrace();
         vcr->makeout(10);
-        EXPECT_EQ(panel().statusfield.text(), "OUTPOINT NOT VALID") << base.settingText();
-        EXPECT_EQ(panel().endfield.text(), "00:00:05:00") << base.settingText();
+        std::vector<std::string> said = view().messages();
+        said.erase(said.begin(), said.begin() + saidBefore);
+        EXPECT_EQ(said, std::vector<std::string>{"OUTPOINT NOT VALID"}) << base.settingText();
+        EXPECT_EQ(view().pointText(DeckView::Point::Out), "00:00:05:00") << base.settingText();
         EXPECT_TRUE(commands().empty()) << base.settingText() << ": nothing is sent";
     }
 }
@@ -151,18 +153,15 @@ TEST_F(EditPoints, TypedPointsAreSentAndAccepted)
 {
     typeInPoint("00:01:00:00");
     typeOutPoint("00:01:10:00");
-    ui::OperatorThread::instance().waitUntilIdle();
 
-    EXPECT_EQ(panel().statusfield.text(), "EDIT POINTS OK");
+    EXPECT_EQ(view().message(), "EDIT POINTS OK");
     EXPECT_EQ(decks->inPoint(Role::Player), 1800);
     EXPECT_EQ(decks->outPoint(Role::Player), 2100);
-    EXPECT_TRUE(vcr->inok);
-    EXPECT_TRUE(vcr->outok);
-    EXPECT_EQ(panel().endfield.background(), VCRPanel::backgroundcol);
-    QRect in = panel().cuefield.bounds();
-    QRect out = panel().endfield.bounds();
-    EXPECT_EQ(panel().markAt(in.x() + 1, in.y() - 1), QColor(Qt::red));
-    EXPECT_EQ(panel().markAt(out.x() + 1, out.y() - 1), QColor(Qt::red));
+    EXPECT_TRUE(vcr->inok());
+    EXPECT_TRUE(vcr->outok());
+    EXPECT_FALSE(view().outPointRefused());
+    EXPECT_TRUE(view().inMarked());
+    EXPECT_TRUE(view().outMarked());
 }
 
 TEST_F(EditPoints, AnOutPointNotAfterTheInPointIsRefused)
@@ -170,16 +169,14 @@ TEST_F(EditPoints, AnOutPointNotAfterTheInPointIsRefused)
     for (const char* out : {"00:00:59:20", "00:01:00:00"}) {
         typeInPoint("00:01:00:00");
         typeOutPoint(out);
-        ui::OperatorThread::instance().waitUntilIdle();
 
-        EXPECT_EQ(panel().statusfield.text(), "OUTPOINT NOT VALID") << out;
-        EXPECT_EQ(panel().endfield.text(), out) << "the typed text stays";
-        EXPECT_EQ(panel().endfield.background(), QColor(Qt::gray));
-        EXPECT_FALSE(vcr->outok);
+        EXPECT_EQ(view().message(), "OUTPOINT NOT VALID") << out;
+        EXPECT_EQ(view().pointText(DeckView::Point::Out), out) << "the typed text stays";
+        EXPECT_TRUE(view().outPointRefused());
+        EXPECT_FALSE(vcr->outok());
         EXPECT_TRUE(waitFor([&] { return decks->outPoint(Role::Player) == 0; })) << "the deck's out point goes to zero";
-        EXPECT_EQ(vcr->packetCopy(vcr->bscue), (Bytes{0x24, 0x31, 0, 0, 0, 0, 0x55}));
-        QRect outField = panel().endfield.bounds();
-        EXPECT_NE(panel().markAt(outField.x() + 1, outField.y() - 1), QColor(Qt::red));
+        EXPECT_EQ(vcr->cuePacket(), (Bytes{0x24, 0x31, 0, 0, 0, 0, 0x55}));
+        EXPECT_FALSE(view().outMarked());
     }
 }
 
@@ -187,51 +184,20 @@ TEST_F(EditPoints, AnInvalidTypedPointStopsTheActionAndSaysSo)
 {
     typeInPoint("00:01:00:00");
     typeOutPoint("00:01:10:00");
-    ui::OperatorThread::instance().waitUntilIdle();
 
     for (const char* text : {"00:01:0", "00:0A:00:00", "", "00:00:10:45", "00:99:00:00", "24:00:00:00"}) {
         decks->clearTrace();
-        typeInPoint(text);
-        ui::OperatorThread::instance().waitUntilIdle();
-        EXPECT_EQ(panel().statusfield.text(), InvalidTimeCode::statusText) << '"' << text << '"';
+        EXPECT_THROW(typeInPoint(text), InvalidTimeCode) << '"' << text << '"';
         EXPECT_TRUE(commands().empty()) << "nothing is sent for \"" << text << '"';
     }
 
     // An invalid out point stops the action before the valid in point is sent.
     typeInPoint("00:01:00:00");
-    ui::OperatorThread::instance().waitUntilIdle();
     for (const char* text : {"00:01:1x:00", "00:01:10:30"}) {
         decks->clearTrace();
-        typeOutPoint(text);
-        ui::OperatorThread::instance().waitUntilIdle();
-        EXPECT_EQ(panel().statusfield.text(), InvalidTimeCode::statusText) << '"' << text << '"';
+        EXPECT_THROW(typeOutPoint(text), InvalidTimeCode) << '"' << text << '"';
         EXPECT_TRUE(commands().empty()) << "nothing is sent for \"" << text << '"';
     }
-}
-
-TEST_F(EditPoints, SetInAndSetOutTakeTheDecksTimeCode)
-{
-    vcr->GetTC();
-    vcr->play();
-    ASSERT_TRUE(waitFor([&] { return vcr->timecode() >= "00:00:01:00"; }));
-    vcr->stopvcr();
-    ASSERT_TRUE(waitFor([&] {
-        int now = decks->positionFrames(Role::Player);
-        return vcr->timecode() == panel().tcfield.text() && vcr->calcframes(vcr->timecode()) == now;
-    }));
-    std::string there = vcr->timecode();
-
-    panel().bsetcue.click();
-    ui::OperatorThread::instance().waitUntilIdle();
-    EXPECT_EQ(panel().cuefield.text(), there);
-    EXPECT_EQ(decks->inPoint(Role::Player), vcr->calcframes(there));
-    EXPECT_FALSE(vcr->outok) << "the out point 00:00:00:00 lies before it";
-
-    panel().bsetreview.click();
-    ui::OperatorThread::instance().waitUntilIdle();
-    EXPECT_EQ(panel().endfield.text(), there);
-    EXPECT_FALSE(vcr->outok) << "equal points are refused";
-    EXPECT_EQ(panel().endfield.background(), QColor(Qt::gray));
 }
 
 TEST_F(EditPoints, PrerollTimeIsSentAsBcd)
@@ -261,10 +227,4 @@ TEST_F(EditPoints, PreviewReviewAndPrerollCommands)
     vcr->setpreroll();
     EXPECT_EQ(commands(), (std::vector<Bytes>{{0x20, 0x41, 0x61}, {0x20, 0x40, 0x60}, {0x20, 0x30, 0x50},
                                               {0x44, 0x31, 0x00, 0x05, 0x00, 0x00, 0x7A}}));
-}
-
-TEST_F(EditPoints, OutPointErrorText)
-{
-    panel().showoutpointerror();
-    EXPECT_EQ(panel().statusfield.text(), "OUTPOINT ERROR");
 }

@@ -5,8 +5,8 @@
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
 #include "tests/deck/DeckTestSupport.h"
+#include "tests/deck/FakeDeckView.h"
 #include "tests/serial/PseudoTerminal.h"
-#include "ui/VCRPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -97,8 +97,8 @@ class ExchangeOnARealLine : public testing::Test {
 protected:
     void SetUp() override
     {
-        decktest::resetDeckSettings();
         vcr = std::make_unique<VCR>(deck.path(), false, false);
+        view = &FakeDeckView::attachTo(*vcr);
         deck.script({{timeReply(1, 0, 0, 0)}});
         vcr->CommandB8();
         ASSERT_EQ(vcr->timecode(), "01:00:00:00");
@@ -106,6 +106,7 @@ protected:
 
     ScriptedDeck deck;
     std::unique_ptr<VCR> vcr;
+    FakeDeckView* view = nullptr;
 };
 
 }
@@ -154,12 +155,12 @@ TEST_F(ExchangeOnARealLine, ARefusalAGarbledByteOrSilenceKeepsTheLastTimeCode)
         deck.script(c.answer);
         vcr->CommandB8();
         EXPECT_EQ(vcr->timecode(), "01:00:00:00");
-        EXPECT_TRUE(decktest::waitFor([&] { return vcr->panel().statusfield.text() == c.status; }));
+        EXPECT_TRUE(decktest::waitFor([&] { return view->message() == c.status; }));
     }
     deck.script({{{}}});
     vcr->CommandB8();
     EXPECT_EQ(vcr->timecode(), "01:00:00:00");
-    EXPECT_EQ(vcr->NumBytes, 0);
+    EXPECT_EQ(vcr->lastReply().count, 0);
 }
 
 TEST_F(ExchangeOnARealLine, AnEchoOfTheRequestIsSkipped)

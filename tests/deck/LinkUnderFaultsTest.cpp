@@ -4,8 +4,8 @@
 
 #include "deck/VCR.h"
 #include "tests/deck/DeckTestSupport.h"
+#include "tests/deck/FakeDeckView.h"
 #include "tools/decksim/VirtualDecks.h"
-#include "ui/VCRPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -35,12 +35,12 @@ class DeckOnAFaultyLine : public testing::Test {
 protected:
     void SetUp() override
     {
-        decktest::resetDeckSettings();
         vcr = std::make_unique<VCR>(decks.path(Role::Player), false, false);
+        view = &FakeDeckView::attachTo(*vcr);
         // The line may refuse the play command itself.
         for (int tries = 0; tries < 5; ++tries) {
             vcr->play();
-            if (vcr->SerIn.answered())
+            if (vcr->lastReply().answered())
                 break;
         }
         ASSERT_TRUE(decktest::waitFor([&] { return decks.statusBytes(Role::Player)[1] & 0x01; }));
@@ -48,6 +48,7 @@ protected:
 
     decksim::VirtualDecks decks{faultyLine()};
     std::unique_ptr<VCR> vcr;
+    FakeDeckView* view = nullptr;
 };
 
 }
@@ -63,7 +64,7 @@ TEST_F(DeckOnAFaultyLine, AThousandPollsShowOnlyTimeCodesTheDeckSent)
         const int shown = framesOf(vcr->timecode());
         ASSERT_LE(shown, after) << "poll " << poll << ": " << vcr->timecode();
         ASSERT_GE(shown, shownBefore) << "poll " << poll << ": " << vcr->timecode();
-        if (vcr->SerIn.answered())
+        if (vcr->lastReply().answered())
             ASSERT_GE(shown, before) << "poll " << poll << ": " << vcr->timecode();
         else
             ++refused;
@@ -75,13 +76,13 @@ TEST_F(DeckOnAFaultyLine, AThousandPollsShowOnlyTimeCodesTheDeckSent)
 TEST_F(DeckOnAFaultyLine, SetInDuringPlayTakesThePositionOfThePress)
 {
     vcr->GetTC();
-    vcr->panel().endfield.setText("01:30:00:00");
+    view->typePoint(DeckView::Point::Out, "01:30:00:00");
     ASSERT_TRUE(decktest::waitFor([&] { return vcr->statusText().find("Play") != std::string::npos; }));
     for (int press = 0; press < 50; ++press) {
         const int at = decks.positionFrames(Role::Player);
         vcr->setcue();
-        const int taken = framesOf(vcr->panel().cuefield.text());
-        EXPECT_LE(std::abs(taken - at), 1) << "press " << press << ": " << vcr->panel().cuefield.text();
+        const std::string point = view->pointText(DeckView::Point::In);
+        EXPECT_LE(std::abs(framesOf(point) - at), 1) << "press " << press << ": " << point;
         std::this_thread::sleep_for(std::chrono::milliseconds(37));
     }
 }

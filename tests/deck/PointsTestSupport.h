@@ -1,10 +1,9 @@
 #pragma once
 
 #include "DeckTestSupport.h"
+#include "FakeDeckView.h"
 #include "deck/VCR.h"
 #include "tools/decksim/VirtualDecks.h"
-#include "ui/OperatorThread.h"
-#include "ui/VCRPanel.h"
 
 #include <gtest/gtest.h>
 
@@ -21,16 +20,16 @@ protected:
     {
         decks = std::make_unique<decksim::VirtualDecks>();
         vcr = std::make_unique<VCR>(decks->path(decksim::Role::Player), false, false);
+        view_ = &FakeDeckView::attachTo(*vcr);
     }
 
     void TearDown() override
     {
-        ui::OperatorThread::instance().waitUntilIdle();
         vcr.reset();
         decks.reset();
     }
 
-    VCRPanel& panel() { return vcr->panel(); }
+    FakeDeckView& view() { return *view_; }
 
     // Received blocks other than the polling thread's time code and status requests.
     std::vector<Bytes> commands() const
@@ -58,9 +57,21 @@ protected:
         return decktest::waitFor(condition, ms);
     }
 
-    void typeInPoint(const std::string& text) { panel().cuefield.type(text, true); }
-    void typeOutPoint(const std::string& text) { panel().endfield.type(text, true); }
+    // The operator types a point and presses Enter: the deck takes both points.
+    void typeInPoint(const std::string& text)
+    {
+        view().typePoint(DeckView::Point::In, text);
+        vcr->setdirectin();
+    }
+    void typeOutPoint(const std::string& text)
+    {
+        view().typePoint(DeckView::Point::Out, text);
+        vcr->setdirectin();
+    }
 
     std::unique_ptr<decksim::VirtualDecks> decks;
     std::unique_ptr<VCR> vcr;
+
+private:
+    FakeDeckView* view_ = nullptr;
 };

@@ -1,7 +1,7 @@
 #include "deck/TCThread.h"
 #include "deck/VCR.h"
 #include "tests/deck/DeckTestSupport.h"
-#include "ui/VCRPanel.h"
+#include "tests/deck/FakeDeckView.h"
 
 #include <gtest/gtest.h>
 
@@ -63,8 +63,6 @@ double medianCycleMs(const std::vector<Request>& found)
 
 class Polling : public testing::Test {
 protected:
-    void SetUp() override { decktest::resetDeckSettings(); }
-
     decksim::VirtualDecks decks;
 };
 
@@ -73,11 +71,12 @@ protected:
 TEST_F(Polling, StatusOnTheFirstCycleAndEveryTenthAfterTimeCode)
 {
     VCR vcr(decks.path(Role::Player), false, false);
+    FakeDeckView& view = FakeDeckView::attachTo(vcr);
     std::vector<Request> found = pollUntil(decks, vcr, Role::Player, 24);
 
     const std::string tenCycles = "TS" + std::string(9, 'T');
     EXPECT_EQ(pattern(found, 24), tenCycles + tenCycles + "TS");
-    EXPECT_TRUE(decktest::waitFor([&] { return vcr.panel().tcfield.text() == vcr.timecode(); }));
+    EXPECT_TRUE(decktest::waitFor([&] { return view.tc() == vcr.timecode(); }));
     EXPECT_TRUE(decktest::waitFor([&] { return !vcr.statusText().empty(); }));
 }
 
@@ -92,9 +91,9 @@ TEST_F(Polling, CycleSleepIs30MsOnRs422And60MsOnLanc)
     for (const Case& c : {Case{false, 30}, Case{true, 60}}) {
         SCOPED_TRACE(c.lanc ? "LANC" : "RS-422");
         VCR vcr(decks.path(Role::Recorder), c.lanc, true);
-        ASSERT_EQ(vcr.tcthread, nullptr);
+        ASSERT_EQ(vcr.pollingThread(), nullptr);
         std::vector<Request> found = pollUntil(decks, vcr, Role::Recorder, 30);
-        EXPECT_EQ(vcr.tcthread->getsleeptime(), static_cast<int>(c.sleepMs));
+        EXPECT_EQ(vcr.pollingThread()->getsleeptime(), static_cast<int>(c.sleepMs));
         double cycle = medianCycleMs(found);
         EXPECT_GE(cycle, c.sleepMs - 2);
         EXPECT_LE(cycle, c.sleepMs + 15 + 60);
@@ -134,7 +133,7 @@ TEST_F(Polling, InterruptedSleepsSendNothingAndKeepTheCycleCount)
     ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 2; }));
     decks.clearTrace();
     for (int i = 0; i < 40; ++i) {
-        vcr.tcthread->interrupt();
+        vcr.pollingThread()->interrupt();
         decktest::waitFor([] { return false; }, 7);
     }
     ASSERT_TRUE(decktest::waitFor([&] { return requests(decks, Role::Player).size() >= 22; }, 20000));
@@ -153,7 +152,7 @@ TEST_F(Polling, AskingTwiceStartsOneThread)
 {
     VCR vcr(decks.path(Role::Player), false, false);
     vcr.GetTC();
-    TCThread* started = vcr.tcthread.get();
+    TCThread* started = vcr.pollingThread();
     vcr.GetTC();
-    EXPECT_EQ(vcr.tcthread.get(), started);
+    EXPECT_EQ(vcr.pollingThread(), started);
 }

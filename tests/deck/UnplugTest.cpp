@@ -2,7 +2,7 @@
 
 #include "deck/VCR.h"
 #include "tests/deck/DeckTestSupport.h"
-#include "ui/VCRPanel.h"
+#include "tests/deck/FakeDeckView.h"
 
 #include <gtest/gtest.h>
 
@@ -59,19 +59,20 @@ class Unplugging : public testing::Test {
 protected:
     void SetUp() override
     {
-        decktest::resetDeckSettings();
         player = std::make_unique<VCR>(decks.path(Role::Player), false, false);
+        playerView = &FakeDeckView::attachTo(*player);
         recorder = std::make_unique<VCR>(decks.path(Role::Recorder), false, true);
+        recorderView = &FakeDeckView::attachTo(*recorder);
         player->GetTC();
         recorder->GetTC();
         ASSERT_TRUE(waitFor([&] { return received(decks, Role::Player, VCR::bsgetstatus) > 0; }));
     }
 
-    std::string statusOf(VCR& deck) { return deck.panel().statusfield.text(); }
-
     decksim::VirtualDecks decks;
     std::unique_ptr<VCR> player;
     std::unique_ptr<VCR> recorder;
+    FakeDeckView* playerView = nullptr;
+    FakeDeckView* recorderView = nullptr;
 };
 
 }
@@ -83,20 +84,21 @@ TEST_F(Unplugging, WhilePollingTheDeckIsSaidOfflineOnceAndComesBackWithItsSetUp)
     const std::string console = consoleOf([&] {
         decks.unplug(Role::Player);
         EXPECT_TRUE(waitFor([&] { return !player->online(); }));
-        EXPECT_TRUE(waitFor([&] { return statusOf(*player) == "DECK OFFLINE"; }));
+        EXPECT_TRUE(waitFor([&] { return playerView->status() == "DECK OFFLINE"; }));
         // The operator presses on: nothing reaches the deck, and nothing more is said.
         for (int press = 0; press < 5; ++press)
             EXPECT_EQ(player->CommandB0(VCR::bsplay).outcome, Reply::Outcome::WriteFailed);
         // The other deck is polled on; a few tries to reopen pass quietly meanwhile.
         decks.clearTrace();
         EXPECT_TRUE(waitFor([&] { return received(decks, Role::Recorder, VCR::bsgettc) >= 60; }, 20000));
-        EXPECT_EQ(statusOf(*player), "DECK OFFLINE");
+        EXPECT_EQ(playerView->status(), "DECK OFFLINE");
         EXPECT_TRUE(recorder->online());
 
         decks.clearTrace();
         const auto plugged = Clock::now();
         decks.plugBack(Role::Player);
-        EXPECT_TRUE(waitFor([&] { return statusOf(*player) == "DECK ONLINE"; }));
+        // Said once; the polled status may follow it at once.
+        EXPECT_TRUE(waitFor([&] { return playerView->message() == "DECK ONLINE"; }));
         backAfter = Clock::now() - plugged;
         EXPECT_TRUE(player->online());
         // Set up again as at start-up, then polled: time code, status.
@@ -105,11 +107,11 @@ TEST_F(Unplugging, WhilePollingTheDeckIsSaidOfflineOnceAndComesBackWithItsSetUp)
         EXPECT_EQ(blocks[0], VCR::bssettimemode);
         EXPECT_EQ(blocks[1], VCR::bsgettc);
         EXPECT_EQ(blocks[2], VCR::bsgetstatus);
-        // The panel follows the deck again.
+        // The view follows the deck again.
         player->play();
         const std::string shown = player->timecode();
         EXPECT_TRUE(waitFor([&] { return player->timecode() != shown; }));
-        EXPECT_TRUE(waitFor([&] { return statusOf(*player).find("Play") != std::string::npos; }));
+        EXPECT_TRUE(waitFor([&] { return playerView->polledStatus().find("Play") != std::string::npos; }));
     });
     RecordProperty("plugBackToOnlineMs",
                    static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(backAfter).count()));
@@ -122,11 +124,11 @@ TEST_F(Unplugging, DuringACueTheDeckGoesOfflineAndCuesExactlyOnceBack)
 {
     int failedWrites = -1;
     const std::string console = consoleOf([&] {
-        player->panel().cuefield.setText("00:01:00:00");
+        playerView->typePoint(DeckView::Point::In, "00:01:00:00");
         player->cue(0);
         EXPECT_TRUE(waitFor([&] { return decks.positionFrames(Role::Player) > 0; }));
         decks.unplug(Role::Player);
-        EXPECT_TRUE(waitFor([&] { return statusOf(*player) == "DECK OFFLINE"; }));
+        EXPECT_TRUE(waitFor([&] { return playerView->status() == "DECK OFFLINE"; }));
         // The cue thread asks for status all along; none of it is said.
         EXPECT_TRUE(waitFor([&] { return !player->cueInProgress(); }, 20000));
         EXPECT_EQ(recorder->CommandB0(VCR::bsgettc).outcome, Reply::Outcome::Answered);
@@ -134,7 +136,7 @@ TEST_F(Unplugging, DuringACueTheDeckGoesOfflineAndCuesExactlyOnceBack)
         decks.plugBack(Role::Player);
         EXPECT_TRUE(waitFor([&] { return player->online(); }));
         player->cue(0);
-        EXPECT_TRUE(waitFor([&] { return player->cuedup && !player->cueInProgress(); }, 20000));
+        EXPECT_TRUE(waitFor([&] { return player->cuedup() && !player->cueInProgress(); }, 20000));
         EXPECT_EQ(decks.positionFrames(Role::Player), 1800);
     });
     const auto lines = linkLines(console);
@@ -149,10 +151,10 @@ TEST_F(Unplugging, BothDecksOutAndBackAreEachSaidOnce)
     const std::string console = consoleOf([&] {
         decks.unplug(Role::Recorder);
         decks.unplug(Role::Player);
-        EXPECT_TRUE(waitFor([&] { return statusOf(*player) == "DECK OFFLINE" && statusOf(*recorder) == "DECK OFFLINE"; }));
+        EXPECT_TRUE(waitFor([&] { return playerView->status() == "DECK OFFLINE" && recorderView->status() == "DECK OFFLINE"; }));
         decks.plugBack(Role::Player);
         decks.plugBack(Role::Recorder);
-        EXPECT_TRUE(waitFor([&] { return statusOf(*player) == "DECK ONLINE" && statusOf(*recorder) == "DECK ONLINE"; }));
+        EXPECT_TRUE(waitFor([&] { return playerView->message() == "DECK ONLINE" && recorderView->message() == "DECK ONLINE"; }));
     });
     std::vector<std::string> playerLines;
     std::vector<std::string> recorderLines;

@@ -2,11 +2,9 @@
 #include "deck/VCRPort.h"
 #include "serial/backend/LinuxSerialBackend.h"
 #include "tests/deck/DeckTestSupport.h"
-#include "ui/VCRPanel.h"
+#include "tests/deck/FakeDeckView.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
 
 #include <unistd.h>
 
@@ -14,19 +12,28 @@ using decktest::FakeBackend;
 
 namespace {
 
-// One widget of a panel, for tables of widgets of different kinds.
-template <auto member>
-ui::Widget* part(VCRPanel& panel)
+// The names of the lit lamps of the transport row.
+std::vector<std::string> litLamps(const DeckView::TransportLamps& lamps)
 {
-    return &(panel.*member);
+    const std::pair<bool, const char*> named[] = {
+        {lamps.play, "play"},       {lamps.forward, "forward"}, {lamps.rewind, "rewind"},
+        {lamps.stop, "stop"},       {lamps.standby, "standby"}, {lamps.shuttle, "shuttle"},
+        {lamps.jogForward, "jog forward"}, {lamps.jogReverse, "jog reverse"},
+    };
+    std::vector<std::string> lit;
+    for (const auto& [on, name] : named) {
+        if (on)
+            lit.push_back(name);
+    }
+    return lit;
 }
 
 class DeckOnFakePort : public testing::Test {
 protected:
     void SetUp() override
     {
-        decktest::resetDeckSettings();
         vcr = std::make_unique<VCR>("COM3", false, false);
+        view = &FakeDeckView::attachTo(*vcr);
         fake->clearCalls();
     }
 
@@ -39,55 +46,42 @@ protected:
         fake->answerNextWrite(reply);
     }
 
-    bool marked(const ui::Widget& widget) const
-    {
-        const QRect area = widget.bounds();
-        return vcr->panel().markAt(area.x() + 1, area.y() - 1) == QColor(Qt::red);
-    }
-
     FakeBackend fake;
     std::unique_ptr<VCR> vcr;
+    FakeDeckView* view = nullptr;
 };
 
 }
 
-TEST_F(DeckOnFakePort, StatusRepliesGiveTheirWordsMarksAndFlags)
+TEST_F(DeckOnFakePort, StatusRepliesGiveTheirWordsLampsAndFlags)
 {
-    using Part = ui::Widget* (*)(VCRPanel&);
-    const Part play = part<&VCRPanel::bplay>, pause = part<&VCRPanel::bpause>, fwd = part<&VCRPanel::bfwd>,
-               rew = part<&VCRPanel::brew>, standby = part<&VCRPanel::bstandby>, shuttle = part<&VCRPanel::vsb>,
-               jogf = part<&VCRPanel::bjogf>, jogr = part<&VCRPanel::bjogr>;
     struct Case {
         std::uint8_t transport, mode, precue;
         const char* text;
         bool cuedup, standby;
-        std::vector<Part> marks;
+        std::vector<std::string> lamps;
     };
     const Case cases[] = {
-        {0x21, 0x01, 0x00, "Play Stop CuedUp ", true, false, {play, pause}},
-        {0x21, 0x15, 0x00, "Play Stop Jog CuedUp ", true, false, {play, pause, jogr}},
-        {0x21, 0x11, 0x00, "Play Stop Jog CuedUp ", true, false, {play, pause, jogf}},
+        {0x21, 0x01, 0x00, "Play Stop CuedUp ", true, false, {"play", "stop"}},
+        {0x21, 0x15, 0x00, "Play Stop Jog CuedUp ", true, false, {"play", "stop", "jog reverse"}},
+        {0x21, 0x11, 0x00, "Play Stop Jog CuedUp ", true, false, {"play", "stop", "jog forward"}},
         {0x02, 0x00, 0x00, "Rec ", false, false, {}},
-        {0x04, 0x00, 0x01, "FF PreCue ", false, false, {fwd}},
-        {0x08, 0x00, 0x00, "REW ", false, false, {rew}},
-        {0xA0, 0x00, 0x00, "Stop Stby ", false, true, {pause, standby}},
-        {0x00, 0x24, 0x00, "Shuttle ", false, false, {shuttle}},
+        {0x04, 0x00, 0x01, "FF PreCue ", false, false, {"forward"}},
+        {0x08, 0x00, 0x00, "REW ", false, false, {"rewind"}},
+        {0xA0, 0x00, 0x00, "Stop Stby ", false, true, {"stop", "standby"}},
+        {0x00, 0x24, 0x00, "Shuttle ", false, false, {"shuttle"}},
         {0x00, 0x00, 0x00, "", false, false, {}},
     };
-    VCRPanel& panel = vcr->panel();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         replyStatus(c.transport, c.mode, c.precue);
         vcr->CommandStatus();
 
         EXPECT_EQ(vcr->statusText(), c.text);
-        EXPECT_EQ(panel.statusfield.text(), c.text);
-        EXPECT_EQ(vcr->cuedup.load(), c.cuedup);
-        EXPECT_EQ(vcr->standby.load(), c.standby);
-        for (Part widget : {play, pause, fwd, rew, standby, shuttle, jogf, jogr}) {
-            bool expected = std::find(c.marks.begin(), c.marks.end(), widget) != c.marks.end();
-            EXPECT_EQ(marked(*widget(panel)), expected);
-        }
+        EXPECT_EQ(view->status(), c.text);
+        EXPECT_EQ(vcr->cuedup(), c.cuedup);
+        EXPECT_EQ(vcr->standby(), c.standby);
+        EXPECT_EQ(litLamps(view->lamps()), c.lamps);
     }
 }
 
@@ -98,16 +92,16 @@ TEST_F(DeckOnFakePort, ShortStatusChangesNothingAndSilenceShowsNoVcrStatus)
     ASSERT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
 
     vcr->CommandStatus();
-    EXPECT_EQ(vcr->panel().statusfield.text(), "No VCR Status");
+    EXPECT_EQ(view->status(), "No VCR Status");
     EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
 
     replyStatus(0x04, 0x00, 0x00, 7);
     vcr->CommandStatus();
-    EXPECT_EQ(vcr->NumBytes, 7);
+    EXPECT_EQ(vcr->lastReply().count, 7);
     EXPECT_EQ(vcr->statusText(), "Play Stop Stby CuedUp ");
-    EXPECT_EQ(vcr->panel().statusfield.text(), "BAD DECK REPLY");
-    EXPECT_TRUE(vcr->standby);
-    EXPECT_TRUE(vcr->cuedup);
+    EXPECT_EQ(view->status(), "BAD DECK REPLY");
+    EXPECT_TRUE(vcr->standby());
+    EXPECT_TRUE(vcr->cuedup());
 }
 
 TEST_F(DeckOnFakePort, TheRecordTallyFollowsRecordAndEditInTheStatus)
@@ -120,7 +114,7 @@ TEST_F(DeckOnFakePort, TheRecordTallyFollowsRecordAndEditInTheStatus)
                           Case{0x20, 0x00, false}}) {
         fake->answerNextWrite(decktest::withChecksum({0x79, 0x20, 0, c.transport, 0, 0, c.edit, 0, 0, 0, 0}));
         vcr->CommandStatus();
-        EXPECT_EQ(vcr->panel().recordTallyOn(), c.tally) << int(c.transport) << " " << int(c.edit);
+        EXPECT_EQ(view->recordTally(), c.tally) << int(c.transport) << " " << int(c.edit);
     }
 }
 
@@ -170,8 +164,8 @@ TEST_F(DeckOnFakePort, TimeCodeRepliesAreDecodedWithFlagBitsMasked)
         fake->answerNextWrite(c.reply);
         vcr->CommandB8();
         EXPECT_EQ(vcr->timecode(), c.shown);
-        EXPECT_EQ(vcr->TC, c.shown);
-        EXPECT_EQ(vcr->panel().tcfield.text(), c.shown);
+        EXPECT_EQ(vcr->TCdigits(), c.shown);
+        EXPECT_EQ(view->tc(), c.shown);
     }
 }
 
@@ -186,10 +180,11 @@ TEST_F(DeckOnFakePort, DigitRulesOfBothBcdForms)
                           Case{0x69, "69", "29"}, Case{0xFF, "55", "35"}}) {
         vcr->TCBCD(c.b, 3);
         vcr->TCFBCD(c.b, 9);
-        EXPECT_EQ(vcr->TC.substr(3, 2), c.plain);
-        EXPECT_EQ(vcr->TC.substr(9, 2), c.flagged);
-        EXPECT_EQ(vcr->TC[2], ':');
-        EXPECT_EQ(vcr->TC[8], ':');
+        const std::string digits = vcr->TCdigits();
+        EXPECT_EQ(digits.substr(3, 2), c.plain);
+        EXPECT_EQ(digits.substr(9, 2), c.flagged);
+        EXPECT_EQ(digits[2], ':');
+        EXPECT_EQ(digits[8], ':');
     }
 }
 
@@ -205,16 +200,16 @@ TEST(DeckChecksum, MakeCsumSumsTheFirstFiveBytes)
 
 TEST(DeckOnLancLink, SameLevelOnCtsAndDsrShowsNoVcrDetected)
 {
-    decktest::resetDeckSettings();
     FakeBackend fake;
     fake->setResult("SerSigCTS", 1);
     fake->setResult("SerSigDSR", 1);
     VCR vcr("COM4", true, false);
+    FakeDeckView& view = FakeDeckView::attachTo(vcr);
     fake->answerNextWrite(decktest::withChecksum({0x79, 0x20, 0, 0x21, 0x01, 0, 0, 0, 0, 0, 0}));
 
     vcr.CommandStatus();
 
-    EXPECT_EQ(vcr.panel().statusfield.text(), "No VCR Detected");
+    EXPECT_EQ(view.status(), "No VCR Detected");
     EXPECT_EQ(fake->last("SerPutData")->data, VCR::bsgetstatus);
 }
 
@@ -231,7 +226,6 @@ TEST(DeckOpenFailure, OperatorHintsForPermissionAndAPortHeldElsewhere)
 TEST(DeckOpenFailureDeathTest, MissingPortPrintsItsLinesPausesAndEndsWithStatusZero)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    decktest::resetDeckSettings();
     EXPECT_EXIT(
         {
             // The console lines go to standard output; the death test reads standard error.

@@ -70,7 +70,7 @@ TEST(AutoEdit, InsertEditLandsOnTheRecorderAndIsLogged)
     const std::vector<std::string> expected{"DO EDIT", "CUEING", "PREROLL", "PREROLL <countdown>", "RECORDING",
                                             "RECORDING <countdown>", "EDIT OFF", "Edit Completed"};
     EXPECT_EQ(phases, expected);
-    EXPECT_FALSE(rig.recorder->panel().recordTallyOn());
+    EXPECT_FALSE(VCRPanel::of(*rig.recorder).recordTallyOn());
     // Afterwards the recorder stands at its out point.
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) == 360; }, 10000));
 }
@@ -103,12 +103,12 @@ TEST(AutoEdit, AllStopWhileRecordingEndsTheRecordingAtOnceAndLogsNothing)
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, editOn).has_value(); }, 60000));
     const std::int64_t on = *rig.received(Role::Recorder, editOn);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) >= 310; }, 5000));
-    EXPECT_TRUE(rig.recorder->panel().recordTallyOn()) << "the tally shows the recording";
+    EXPECT_TRUE(VCRPanel::of(*rig.recorder).recordTallyOn()) << "the tally shows the recording";
     rig.panel().ballstop.click();
     ui::OperatorThread::instance().waitUntilIdle();
 
     EXPECT_EQ(rig.panel().statusfield.text(), "EDIT ABORTED") << "it stays through the stop that caused it";
-    EXPECT_FALSE(rig.recorder->panel().recordTallyOn());
+    EXPECT_FALSE(VCRPanel::of(*rig.recorder).recordTallyOn());
     EXPECT_FALSE(rig.statusShown("Edit Completed"));
     // Edit off at once, then stop; no cue of the recorder; ALL STOP stopped both.
     EXPECT_EQ(rig.countReceived(Role::Recorder, editOff, on), 1);
@@ -155,8 +155,8 @@ TEST(AutoEdit, PressesDuringAnEditAreRefusedAndTypingChangesNeitherTheEditNorIts
 
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.received(Role::Recorder, preroll).has_value(); }, 30000));
-    EXPECT_FALSE(rig.recorder->panel().endfield.isEditable()) << "the points are the edit's";
-    rig.recorder->panel().endfield.type("00:00:15:00", true);
+    EXPECT_FALSE(VCRPanel::of(*rig.recorder).endfield.isEditable()) << "the points are the edit's";
+    VCRPanel::of(*rig.recorder).endfield.type("00:00:15:00", true);
     rig.panel().bgorecout.click();
     EXPECT_EQ(rig.panel().statusfield.text(), "EDIT IN PROGRESS");
     ASSERT_TRUE(rig.waitForStatus("Edit Completed", 60000)) << rig.panel().statusfield.text();
@@ -167,7 +167,7 @@ TEST(AutoEdit, PressesDuringAnEditAreRefusedAndTypingChangesNeitherTheEditNorIts
     EXPECT_EQ(rig.edl(), "001" + blanks(12) + "  /V  C" + blanks(9) +
                              "00:00:02:00  00:00:03:00  00:00:10:00  00:00:11:00\n");
     // Once the recorder is cued to its out point, its points can be typed again.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.recorder->panel().endfield.isEditable(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return VCRPanel::of(*rig.recorder).endfield.isEditable(); }, 10000));
 }
 
 TEST(AutoEdit, AnEditAbortedAfterEditOffIsLogged)
@@ -254,7 +254,7 @@ TEST(AutoEdit, ADeckPanelsStopButtonAbortsTheEditLikeAllStop)
     rig.panel().bautostart.click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.decks.positionFrames(Role::Recorder) >= 310; }, 60000));
     ASSERT_TRUE(rig.received(Role::Recorder, editOn).has_value());
-    rig.player->panel().bpause.click();
+    VCRPanel::of(*rig.player).bpause.click();
     ui::OperatorThread::instance().waitUntilIdle();
 
     EXPECT_EQ(rig.panel().statusfield.text(), "EDIT ABORTED");

@@ -92,8 +92,8 @@ int countReceived(const decksim::VirtualDecks& decks, Role deck, const std::vect
 void setPoints(VCR& vcr, const std::string& in, const std::string& out)
 {
     ui::OperatorThread::instance().post([&vcr, in, out] {
-        vcr.setfield(in, vcr.panel().cuefield);
-        vcr.setfield(out, vcr.panel().endfield);
+        vcr.setfield(in, DeckView::Point::In);
+        vcr.setfield(out, DeckView::Point::Out);
         vcr.setdirectin();
     });
     ui::OperatorThread::instance().waitUntilIdle();

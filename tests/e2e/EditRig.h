@@ -56,13 +56,15 @@ public:
         EVCRPanel::editnum = 0;
 
         player = std::make_unique<VCR>(Kestrix::comport1, false, false);
+        VCRPanel::attachTo(*player);
         Kestrix::pvcr = player.get();
         player->makepreroll(setup.preroll);
         player->setadjust(setup.adjust);
         recorder = std::make_unique<VCR>(Kestrix::comport2, false, true);
+        VCRPanel::attachTo(*recorder);
         Kestrix::rvcr = recorder.get();
         recorder->makepreroll(setup.preroll);
-        evcr = std::make_unique<EVCR>();
+        evcr = std::make_unique<EVCR>(*player, *recorder, Kestrix::editSettings());
         Kestrix::evcr = evcr.get();
         if (setup.window) {
             gui = std::make_unique<MainGUI>();
@@ -104,8 +106,8 @@ public:
     void setPoints(VCR& vcr, const std::string& in, const std::string& out)
     {
         ui::OperatorThread::instance().post([&vcr, in, out] {
-            vcr.setfield(in, vcr.panel().cuefield);
-            vcr.setfield(out, vcr.panel().endfield);
+            vcr.setfield(in, DeckView::Point::In);
+            vcr.setfield(out, DeckView::Point::Out);
             vcr.setdirectin();
         });
         ui::OperatorThread::instance().waitUntilIdle();

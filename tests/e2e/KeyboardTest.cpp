@@ -1,5 +1,5 @@
 #include "app/KeyboardControl.h"
-#include "app/Utils.h"
+#include "deck/Utils.h"
 #include "tests/e2e/EditRig.h"
 
 #include <QApplication>
@@ -56,8 +56,8 @@ protected:
 TEST_F(Keys, DeckKeysSendTheirPacketsToTheSelectedDeckOnly)
 {
     press(Qt::Key_F2);
-    EXPECT_EQ(rig.recorder->panel().vcrlabel.background(), KeyboardControl::selectedcol);
-    EXPECT_EQ(rig.player->panel().vcrlabel.background(), VCRPanel::backgroundcol);
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).vcrlabel.background(), KeyboardControl::selectedcol);
+    EXPECT_EQ(VCRPanel::of(*rig.player).vcrlabel.background(), VCRPanel::backgroundcol);
     struct Case {
         Qt::Key key;
         std::vector<Packet> sent;
@@ -85,7 +85,7 @@ TEST_F(Keys, DeckKeysSendTheirPacketsToTheSelectedDeckOnly)
         else
             EXPECT_TRUE(receives(Role::Recorder, c.sent));
     }
-    EXPECT_EQ(rig.recorder->panel().vsb.value(), 48);
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).vsb.value(), 48);
     // Space stops a deck that reports play.
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.recorder->statusText().find("Play ") != std::string::npos; }, 5000));
     rig.decks.clearTrace();
@@ -95,7 +95,7 @@ TEST_F(Keys, DeckKeysSendTheirPacketsToTheSelectedDeckOnly)
 
     // The point and cue keys press their buttons, which show their commands.
     std::vector<std::string> shown;
-    auto* status = static_cast<QLineEdit*>(rig.recorder->panel().statusfield.qwidget());
+    auto* status = static_cast<QLineEdit*>(VCRPanel::of(*rig.recorder).statusfield.qwidget());
     QObject::connect(status, &QLineEdit::textChanged, [&shown](const QString& text) { shown.push_back(text.toStdString()); });
     for (const auto& keyAndCommand : {std::pair{Qt::Key_I, "SetIn"}, std::pair{Qt::Key_O, "SetOut"}, std::pair{Qt::Key_C, "Cueplay"}}) {
         const std::string command = keyAndCommand.second;
@@ -106,7 +106,7 @@ TEST_F(Keys, DeckKeysSendTheirPacketsToTheSelectedDeckOnly)
     }
 
     press(Qt::Key_F1);
-    EXPECT_EQ(rig.player->panel().vcrlabel.background(), KeyboardControl::selectedcol);
+    EXPECT_EQ(VCRPanel::of(*rig.player).vcrlabel.background(), KeyboardControl::selectedcol);
     rig.decks.clearTrace();
     press(Qt::Key_Left);
     EXPECT_TRUE(receives(Role::Player, {{0x21, 0x21, 0x10, 0x52}}));
@@ -114,7 +114,7 @@ TEST_F(Keys, DeckKeysSendTheirPacketsToTheSelectedDeckOnly)
 
 TEST_F(Keys, AFocusedPointFieldTakesTheKeysAndEscLeavesItAndStopsAll)
 {
-    QLineEdit* field = static_cast<QLineEdit*>(rig.player->panel().cuefield.qwidget());
+    QLineEdit* field = static_cast<QLineEdit*>(VCRPanel::of(*rig.player).cuefield.qwidget());
     QApplication::setActiveWindow(rig.gui->qwidget());
     field->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == field; }, 2000));
@@ -122,7 +122,7 @@ TEST_F(Keys, AFocusedPointFieldTakesTheKeysAndEscLeavesItAndStopsAll)
 
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(field, "jkl ioc");
-    EXPECT_EQ(rig.player->panel().cuefield.text(), "jkl ioc");
+    EXPECT_EQ(VCRPanel::of(*rig.player).cuefield.text(), "jkl ioc");
     QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClicks(field, "00:01:02:03");
     QTest::keyClick(field, Qt::Key_Return);

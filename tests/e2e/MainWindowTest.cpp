@@ -23,7 +23,7 @@ Settings* openSettings(EditRig& rig)
 {
     rig.panel().bsettings.click();
     ui::OperatorThread::instance().waitUntilIdle();
-    Settings* dialog = rig.panel().settings;
+    Settings* dialog = rig.gui->settings;
     if (dialog) {
         EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->qwidget()->isVisible(); }, 5000));
     }
@@ -45,7 +45,7 @@ void closeSettings(EditRig& rig, Settings& dialog)
     EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             ui::OperatorThread::instance().waitUntilIdle();
-            return rig.panel().settings == nullptr;
+            return rig.gui->settings == nullptr;
         },
         10000));
 }
@@ -59,9 +59,9 @@ TEST(MainWindow, ThreePanelsSideBySideAndTheReadyTexts)
     EXPECT_EQ(gui.title(), "KESTRIX");
     EXPECT_EQ(gui.size(), QSize(795, 288));
     EXPECT_TRUE(QTest::qWaitFor([&] { return gui.qwidget()->isVisible(); }, 2000));
-    EXPECT_EQ(rig.player->panel().bounds(), QRect(0, 5, 250, 280));
+    EXPECT_EQ(VCRPanel::of(*rig.player).bounds(), QRect(0, 5, 250, 280));
     EXPECT_EQ(rig.panel().bounds(), QRect(250, 5, 290, 280));
-    EXPECT_EQ(rig.recorder->panel().bounds(), QRect(540, 5, 250, 280));
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).bounds(), QRect(540, 5, 250, 280));
     EXPECT_EQ(rig.panel().qwidget()->parentWidget(), gui.qwidget());
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("KESTRIX READY..."); }, 5000));
@@ -71,8 +71,8 @@ TEST(MainWindow, ThreePanelsSideBySideAndTheReadyTexts)
     ASSERT_TRUE(rig.waitForStatus("Please Select Edit Mode Above", 5000));
     EXPECT_GE(pause.elapsed(), 900);
     // Both in points were taken from the decks' positions.
-    EXPECT_EQ(rig.recorder->panel().cuefield.text(), "00:00:00:00");
-    EXPECT_EQ(rig.player->panel().cuefield.text(), "00:00:00:00");
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).cuefield.text(), "00:00:00:00");
+    EXPECT_EQ(VCRPanel::of(*rig.player).cuefield.text(), "00:00:00:00");
 }
 
 TEST(MainWindow, ADeckWhoseTimeCodeIsNoLabelOfItsTimeBaseDoesNotStopTheReadyTexts)
@@ -85,8 +85,8 @@ TEST(MainWindow, ADeckWhoseTimeCodeIsNoLabelOfItsTimeBaseDoesNotStopTheReadyText
     Kestrix::gui = rig.gui.get();
 
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("KESTRIX READY..."); }, 5000));
-    EXPECT_EQ(rig.player->panel().statusfield.text(), "INVALID TIME CODE");
-    EXPECT_EQ(rig.recorder->panel().cuefield.text(), "00:00:00:00") << "the other deck took its point";
+    EXPECT_EQ(VCRPanel::of(*rig.player).statusfield.text(), "INVALID TIME CODE");
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).cuefield.text(), "00:00:00:00") << "the other deck took its point";
 }
 
 TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
@@ -119,8 +119,8 @@ TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
     EXPECT_EQ(Kestrix::pvcrpreroll, 6);
     EXPECT_EQ(Kestrix::rvcrpreroll, 6);
     EXPECT_EQ(Kestrix::pvcradjust, -3);
-    EXPECT_EQ(rig.player->adjust, -3);
-    EXPECT_EQ(rig.recorder->adjust, 0);
+    EXPECT_EQ(rig.player->adjust(), -3);
+    EXPECT_EQ(rig.recorder->adjust(), 0);
     const std::string saved = settingsFile(rig);
     EXPECT_NE(saved.find("PlayVCRPreroll=6\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("RecVCRPreroll=6\n"), std::string::npos) << saved;
@@ -166,8 +166,8 @@ TEST(MainWindow, SettingsDialogKeepsValuesItHasNoItemForAndBothDecksPoints)
     const std::string saved = settingsFile(rig);
     for (const char* line : {"PlayVCRPreroll=12\n", "RecVCRPreroll=12\n", "EditAdjust=15\n"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << saved;
-    EXPECT_EQ(rig.player->panel().cuefield.text(), "00:01:00:00");
-    EXPECT_EQ(rig.player->panel().endfield.text(), "00:01:10:00");
-    EXPECT_EQ(rig.recorder->panel().cuefield.text(), "00:02:00:00");
-    EXPECT_EQ(rig.recorder->panel().endfield.text(), "00:02:10:00");
+    EXPECT_EQ(VCRPanel::of(*rig.player).cuefield.text(), "00:01:00:00");
+    EXPECT_EQ(VCRPanel::of(*rig.player).endfield.text(), "00:01:10:00");
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).cuefield.text(), "00:02:00:00");
+    EXPECT_EQ(VCRPanel::of(*rig.recorder).endfield.text(), "00:02:10:00");
 }

@@ -11,8 +11,8 @@
 #include "engine/EditEngine.h"
 #include "engine/EditProgress.h"
 #include "tests/deck/DeckTestSupport.h"
+#include "tests/deck/FakeDeckView.h"
 #include "tools/decksim/VirtualDecks.h"
-#include "ui/VCRPanel.h"
 
 #include <algorithm>
 #include <condition_variable>
@@ -123,9 +123,10 @@ public:
     EngineRig(const decksim::Options& options, std::uint8_t mode)
         : decks(options), base(controllerBase(options.timeBase))
     {
-        decktest::resetDeckSettings();
         player = std::make_unique<VCR>(decks.path(decksim::Role::Player), false, false);
+        playerView = &FakeDeckView::attachTo(*player);
         recorder = std::make_unique<VCR>(decks.path(decksim::Role::Recorder), false, true);
+        recorderView = &FakeDeckView::attachTo(*recorder);
         for (VCR* deck : {player.get(), recorder.get()}) {
             deck->setTimeBase(base);
             deck->makepreroll(1);
@@ -143,12 +144,14 @@ public:
 
     void setPoints(VCR& deck, const std::string& in, const std::string& out)
     {
-        deck.panel().cuefield.setText(in);
-        deck.panel().endfield.setText(out);
+        viewOf(deck).typePoint(DeckView::Point::In, in);
+        viewOf(deck).typePoint(DeckView::Point::Out, out);
         deck.setdirectin();
         (&deck == player.get() ? request.playIn : request.recIn) = in;
         (&deck == player.get() ? request.playOut : request.recOut) = out;
     }
+
+    FakeDeckView& viewOf(const VCR& deck) { return &deck == player.get() ? *playerView : *recorderView; }
 
     EditOutcome edit() { return EditEngine(*player, *recorder, clock, progress).autoEdit(request); }
 
@@ -170,6 +173,8 @@ public:
     TimeBase base;
     std::unique_ptr<VCR> player;
     std::unique_ptr<VCR> recorder;
+    FakeDeckView* playerView = nullptr;
+    FakeDeckView* recorderView = nullptr;
     TestClock clock;
     RecordingProgress progress;
     EditRequest request;

@@ -50,7 +50,7 @@ void plugBackAndEditExactly(EngineRig& rig, Role role)
     rig.decks.plugBack(role);
     VCR& deck = role == Role::Player ? *rig.player : *rig.recorder;
     ASSERT_TRUE(decktest::waitFor([&] { return deck.online(); }, 10000));
-    ASSERT_TRUE(decktest::waitFor([&] { return deck.panel().statusfield.text() == "DECK ONLINE"; }));
+    ASSERT_TRUE(decktest::waitFor([&] { return rig.viewOf(deck).message() == "DECK ONLINE"; }));
     rig.setPoints(*rig.player, "00:01:00:00", "00:01:01:10");
     rig.setPoints(*rig.recorder, "00:02:00:00", "00:02:01:10");
     const EditOutcome outcome = rig.edit();

@@ -19,6 +19,7 @@ protected:
     void SetUp() override
     {
         Kestrix::pvcrpreroll = Kestrix::rvcrpreroll = 2;
+        rig->evcr->useSettings(Kestrix::editSettings());
         resetMode();
     }
 
@@ -181,11 +182,11 @@ TEST_F(EVCRPanelTest, InPointChecksRejectPointsInsideThePreroll)
     for (const Case& c : cases) {
         for (ui::Button* button : {&rig->panel().bautostart, &rig->panel().bpreview}) {
             EVCRPanel::emode = c.emode;
-            rig->player->setfield(c.playIn, rig->player->panel().cuefield);
-            rig->player->setfield("00:00:05:00", rig->player->panel().endfield);
-            rig->recorder->setfield(c.recIn, rig->recorder->panel().cuefield);
-            rig->recorder->setfield("00:00:12:15", rig->recorder->panel().endfield);
-            rig->recorder->duration = 0;
+            rig->player->setfield(c.playIn, DeckView::Point::In);
+            rig->player->setfield("00:00:05:00", DeckView::Point::Out);
+            rig->recorder->setfield(c.recIn, DeckView::Point::In);
+            rig->recorder->setfield("00:00:12:15", DeckView::Point::Out);
+            rig->recorder->SettleDown();
             const std::int64_t since = lastMicros();
             press(*button);
             EXPECT_EQ(rig->panel().statusfield.text(), c.status) << c.playIn << " " << c.recIn;
@@ -196,7 +197,7 @@ TEST_F(EVCRPanelTest, InPointChecksRejectPointsInsideThePreroll)
                 EXPECT_TRUE(rig->received(Role::Player, {0x44, 0x31, 0x00, 0x02, 0x00, 0x00, 0x77}, since));
             } else if (c.emode == 0) {
                 // The recorder's edit length was recomputed before the missing mode was noticed.
-                EXPECT_EQ(rig->recorder->duration, 12 * 30 + 15 - 60);
+                EXPECT_EQ(rig->recorder->duration(), 12 * 30 + 15 - 60);
             }
         }
     }
@@ -205,12 +206,12 @@ TEST_F(EVCRPanelTest, InPointChecksRejectPointsInsideThePreroll)
 TEST_F(EVCRPanelTest, AnInPointThatIsNotATimeCodeStopsTheEdit)
 {
     EVCRPanel::emode = 0x50;
-    rig->player->panel().cuefield.setText("00:0x");
+    VCRPanel::of(*rig->player).cuefield.setText("00:0x");
     const std::int64_t since = lastMicros();
     press(rig->panel().bautostart);
     EXPECT_EQ(rig->panel().statusfield.text(), "INVALID TIME CODE");
     EXPECT_FALSE(cueSent(since));
-    rig->player->setfield("00:00:10:00", rig->player->panel().cuefield);
+    rig->player->setfield("00:00:10:00", DeckView::Point::In);
 }
 
 TEST_F(EVCRPanelTest, StopButtonsAndGoToButtonsDriveTheRightDecks)
@@ -222,7 +223,7 @@ TEST_F(EVCRPanelTest, StopButtonsAndGoToButtonsDriveTheRightDecks)
     ASSERT_TRUE(recStop && playStop);
     EXPECT_LT(*recStop, *playStop);
 
-    rig->player->setfield("00:00:03:00", rig->player->panel().cuefield);
+    rig->player->setfield("00:00:03:00", DeckView::Point::In);
     since = lastMicros();
     press(rig->panel().bgoplayin);
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig->decks.positionFrames(Role::Player) == 90; }, 10000));

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,9 +23,10 @@ class DeckPanels : public testing::Test {
 protected:
     void SetUp() override
     {
-        decktest::resetDeckSettings();
         player = std::make_unique<VCR>(decks.path(Role::Player), false, false);
+        VCRPanel::attachTo(*player);
         recorder = std::make_unique<VCR>(decks.path(Role::Recorder), false, true);
+        VCRPanel::attachTo(*recorder);
         waitForReceived(decks, Role::Recorder, 1);
         decks.clearTrace();
     }
@@ -96,7 +98,7 @@ QString shownText(const ui::Widget& widget)
 TEST_F(DeckPanels, WidgetsAreWhereAndAsTheyShouldBe)
 {
     for (VCR* vcr : {player.get(), recorder.get()}) {
-        VCRPanel& panel = vcr->panel();
+        VCRPanel& panel = VCRPanel::of(*vcr);
         QCoreApplication::processEvents();
         EXPECT_EQ(panel.bounds().size(), QSize(240, 280));
         EXPECT_EQ(panel.background(), QColor(80, 170, 250));
@@ -151,7 +153,7 @@ TEST_F(DeckPanels, EachButtonShowsItsCommandAndSendsItsPacket)
         {&VCRPanel::bjogr, "Jogr", {{0x21, 0x21, 0x10, 0x52}}},
         {&VCRPanel::breview, "Review", {{0x20, 0x41, 0x61}}},
     };
-    VCRPanel& panel = recorder->panel();
+    VCRPanel& panel = VCRPanel::of(*recorder);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
         decks.clearTrace();
@@ -166,7 +168,7 @@ TEST_F(DeckPanels, EachButtonShowsItsCommandAndSendsItsPacket)
 
 TEST_F(DeckPanels, SetInTakesTheRunningTimeCodeIntoTheInField)
 {
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     panel.bsetcue.click();
     settle();
     EXPECT_EQ(panel.cuefield.text(), player->timecode());
@@ -174,7 +176,7 @@ TEST_F(DeckPanels, SetInTakesTheRunningTimeCodeIntoTheInField)
 
 TEST_F(DeckPanels, ACommandIsMatchedExactlyOrOnlyShown)
 {
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     panel.bplay.setCommand("play");
     panel.bplay.click();
     settle();
@@ -193,12 +195,12 @@ TEST_F(DeckPanels, ShuttleBarMapsItsPositionToShuttleSpeeds)
         {42, {0x21, 0x23, 0x0C, 0x50}}, {0, {0x21, 0x23, 0x60, 0xA4}},  {95, {0x21, 0x13, 0x5E, 0x92}},
         {48, {0x21, 0x13, 0x00, 0x34}},
     };
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.value);
         decks.clearTrace();
         panel.vsb.setValue(c.value);
-        ASSERT_TRUE(decktest::waitFor([&] { return panel.vsbval == c.value; }));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel.vsbval == c.value; }));
         settle();
         EXPECT_EQ(waitForReceived(decks, Role::Player, 1), std::vector<Packet>{c.sent});
     }
@@ -206,7 +208,7 @@ TEST_F(DeckPanels, ShuttleBarMapsItsPositionToShuttleSpeeds)
 
 TEST_F(DeckPanels, EnterInEitherPointFieldSendsThePointsAndRefusesAnythingElse)
 {
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     struct Case {
         ui::TextField VCRPanel::*field;
         const char* typed;
@@ -233,17 +235,17 @@ TEST_F(DeckPanels, EnterInEitherPointFieldSendsThePointsAndRefusesAnythingElse)
 
 TEST_F(DeckPanels, CueAndPlayToAWronglyTypedPointIsRefused)
 {
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     panel.cuefield.type("00:61", false);
     panel.bcueplay.click();
     settle();
     EXPECT_EQ(panel.statusfield.text(), "INVALID TIME CODE");
-    EXPECT_EQ(player->cuethread, nullptr);
+    EXPECT_EQ(player->cueThread(), nullptr);
 }
 
 TEST_F(DeckPanels, MarksAreClearedByAreaAndEeKeepsItsOwn)
 {
-    VCRPanel& panel = recorder->panel();
+    VCRPanel& panel = VCRPanel::of(*recorder);
     panel.bee.click();
     settle();
     panel.hilightinout(true, false);
@@ -273,7 +275,7 @@ TEST_F(DeckPanels, MarksAreClearedByAreaAndEeKeepsItsOwn)
 
 TEST_F(DeckPanels, LockingForACueDisablesCueAndReviewAndThePoints)
 {
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     panel.lockForCue();
     for (ui::Button* button : {&panel.bcueplay, &panel.breview}) {
         EXPECT_FALSE(button->isEnabled());
@@ -293,10 +295,11 @@ TEST_F(DeckPanels, LockingForACueDisablesCueAndReviewAndThePoints)
 
 TEST(DeckPanelOnLanc, PointFieldsShowEvenFramesOnly)
 {
-    decktest::resetDeckSettings();
     decksim::VirtualDecks decks;
     VCR lanc(decks.path(Role::Player), true, false);
+    VCRPanel::attachTo(lanc);
     VCR rs422(decks.path(Role::Recorder), false, true);
+    VCRPanel::attachTo(rs422);
     struct Case {
         VCR* vcr;
         const char* stored;
@@ -305,7 +308,7 @@ TEST(DeckPanelOnLanc, PointFieldsShowEvenFramesOnly)
     for (const Case& c : {Case{&lanc, "00:00:01:15", "00:00:01:14"}, Case{&lanc, "00:00:01:14", "00:00:01:14"},
                           Case{&lanc, "00:00:01:09", "00:00:01:08"}, Case{&rs422, "00:00:01:15", "00:00:01:15"}}) {
         SCOPED_TRACE(c.stored);
-        VCRPanel& panel = c.vcr->panel();
+        VCRPanel& panel = VCRPanel::of(*c.vcr);
         panel.settcfield(c.stored, panel.cuefield);
         EXPECT_EQ(panel.cuefield.text(), c.shown);
     }
@@ -314,7 +317,7 @@ TEST(DeckPanelOnLanc, PointFieldsShowEvenFramesOnly)
 TEST_F(DeckPanels, AMessageStandsItsHoldThenThePolledStatusReturns)
 {
     using Clock = std::chrono::steady_clock;
-    VCRPanel& panel = player->panel();
+    VCRPanel& panel = VCRPanel::of(*player);
     const auto before = Clock::now();
     panel.ShowStatus("CUED!!");
     // However fast this machine polls, no status read within the hold replaces the message.
@@ -326,7 +329,7 @@ TEST_F(DeckPanels, AMessageStandsItsHoldThenThePolledStatusReturns)
         ASSERT_EQ(shown, "CUED!!");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    ASSERT_TRUE(decktest::waitFor([&] {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         player->CommandStatus();
         return panel.statusfield.text() == player->statusText();
     }));

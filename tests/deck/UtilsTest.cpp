@@ -1,5 +1,5 @@
-#include "app/ThreadInterrupt.h"
-#include "app/Utils.h"
+#include "deck/ThreadInterrupt.h"
+#include "deck/Utils.h"
 
 #include <gtest/gtest.h>
 

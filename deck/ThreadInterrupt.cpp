@@ -1,4 +1,4 @@
-#include "app/ThreadInterrupt.h"
+#include "deck/ThreadInterrupt.h"
 
 namespace {
 thread_local ThreadInterrupt* installed = nullptr;

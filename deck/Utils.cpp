@@ -1,6 +1,6 @@
-#include "app/Utils.h"
+#include "deck/Utils.h"
 
-#include "app/ThreadInterrupt.h"
+#include "deck/ThreadInterrupt.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "deck/DeckView.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+class VCR;
+
+// A deck's view for tests without widgets: keeps what the deck showed, and holds the points
+// as an operator typing into the point fields would leave them. Any thread may call it.
+class FakeDeckView : public DeckView {
+public:
+    // Builds a fake view and hands it to the deck.
+    static FakeDeckView& attachTo(VCR& vcr);
+
+    void ShowTC(const std::string& tc) override;
+    void ShowStatus(const std::string& text) override;
+    void ShowPolledStatus(const std::string& text) override;
+    void showTransport(const TransportLamps& lamps) override;
+    void showRecordTally(bool recording) override;
+    std::string pointText(Point point) const override;
+    void showPoint(Point point, const std::string& tc) override;
+    void showOutPointRefused(bool refused) override;
+    void hilightinout(bool in, bool out) override;
+    void lockForCue() override;
+    void unlockAfterCue() override;
+
+    // What the operator typed into a point field.
+    void typePoint(Point point, const std::string& text);
+
+    std::string tc() const;
+    // The last message, and every message in order.
+    std::string message() const;
+    std::vector<std::string> messages() const;
+    std::string polledStatus() const;
+    // The message or the polled status, whichever came last.
+    std::string status() const;
+    TransportLamps lamps() const;
+    bool recordTally() const;
+    bool outPointRefused() const;
+    bool inMarked() const;
+    bool outMarked() const;
+    bool cueLocked() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::string tc_ = "00:00:00:00";
+    std::vector<std::string> messages_;
+    std::string polled_;
+    std::string status_;
+    TransportLamps lamps_;
+    bool recordTally_ = false;
+    // As the deck panel starts.
+    std::string in_ = "00:00:10:00";
+    std::string out_ = "00:00:00:00";
+    bool outPointRefused_ = false;
+    bool inMarked_ = false;
+    bool outMarked_ = false;
+    bool cueLocked_ = false;
+};
