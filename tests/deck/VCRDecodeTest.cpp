@@ -213,6 +213,20 @@ TEST(DeckOnLancLink, SameLevelOnCtsAndDsrShowsNoVcrDetected)
     EXPECT_EQ(fake->last("SerPutData")->data, VCR::bsgetstatus);
 }
 
+TEST(DeckSetUp, ARefusedSetUpPacketBeforeThePanelIsAttachedIsSaidOnTheConsole)
+{
+    FakeBackend fake;
+    fake->answerNextWrite({0x11, 0x12, 0x01, 0x24});
+    std::unique_ptr<VCR> vcr;
+
+    const std::string console = decktest::consoleOf([&] { vcr = std::make_unique<VCR>("COM3", false, false); });
+
+    EXPECT_EQ(console, "Serial Port COM3 Opened OK\nSetting Up Play VCR\nPlay VCR: DECK NAK: UNDEFINED COMMAND\n");
+    EXPECT_EQ(fake->last("SerPutData")->data, VCR::bssettimemode);
+    FakeDeckView& view = FakeDeckView::attachTo(*vcr);
+    EXPECT_EQ(view.message(), "") << "the panel starts from its own ready text";
+}
+
 TEST(DeckOpenFailure, OperatorHintsForPermissionAndAPortHeldElsewhere)
 {
     EXPECT_EQ(VCR::notAvailableHint("COM2", serial::LinuxSerialBackend::PermissionDenied),
