@@ -46,22 +46,22 @@ void OperatorThread::post(std::function<void()> action)
 void OperatorThread::postAborting(std::function<void()> action)
 {
     {
-        // Under the lock, so the abort cannot land after the sequence has ended and cut
-        // short a wait of the action that follows it.
-        std::lock_guard lock(sequenceMutex_);
+        // Dropping what waited and aborting the sequence are one step under both locks: the
+        // aborted sequence cannot end and hand the thread a press that was to be dropped,
+        // and the abort cannot land after the sequence has ended and cut short a wait of the
+        // action that follows it.
+        std::scoped_lock lock(mutex_, sequenceMutex_);
+        queue_.clear();
+        sequencesQueued_ = 0;
         if (sequenceRunning_) {
             abortRequested_ = true;
             interrupt_.interrupt();
         } else if (sequenceStarting_) {
             abortBeforeStart_ = true;
         }
+        queue_.push_back(std::move(action));
     }
-    {
-        std::lock_guard lock(mutex_);
-        queue_.clear();
-        sequencesQueued_ = 0;
-    }
-    post(std::move(action));
+    wake_.notify_all();
 }
 
 void OperatorThread::postPress(std::function<void()> action, bool startsSequence)
