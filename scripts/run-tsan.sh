@@ -3,10 +3,9 @@
 # time; any report fails the run. Qt is not instrumented: its hand-overs between threads are
 # suppressed (tests/tsan.supp), nothing of the project's own is.
 #
-# Left out: the time bounds, which the sanitizer's slowdown alone breaks (the 2 s bound on
-# closing the program, late replies taken within the adapter's latency allowance), and the
-# close during an edit, which runs the program in a forked child (the sanitizer does not
-# support a threaded program that forks and then starts threads).
+# Left out: the time bounds, which the sanitizer's slowdown alone breaks: the 2 s bound on
+# closing the program (also the close during an edit, close_during_edit_tests) and late
+# replies taken within the adapter's latency allowance.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)

@@ -27,8 +27,9 @@
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
-// The closing handler ends the process, so the program runs in a forked child, started as
+// The closing handler ends the process, so the program runs in a child process, started as
 // main() starts it (its own application object, start-up, closing handler). The virtual decks
 // stay in this process and see everything the child sends, up to and after its end.
 
@@ -82,6 +83,10 @@ int countReceived(const decksim::VirtualDecks& decks, Role deck, const std::vect
 }
 
 // --- The child: the program and its operator -------------------------------------------
+
+// Set for the child: the folder it runs in, and the descriptor that asks it to close.
+constexpr const char* childFolderVariable = "KESTRIX_CLOSE_TEST_FOLDER";
+constexpr const char* childCloseVariable = "KESTRIX_CLOSE_TEST_FD";
 
 [[noreturn]] void fail(const std::string& why)
 {
@@ -148,12 +153,27 @@ public:
         int console[2];
         if (pipe(close) != 0 || pipe(console) != 0)
             throw std::runtime_error("pipe failed");
+        // The child runs this test program afresh: a forked copy of a process whose threads
+        // (the virtual decks') may hold the allocator's lock would deadlock on its first
+        // allocation. Between fork and exec only calls that allocate nothing.
+        std::vector<std::string> environment{std::string(childFolderVariable) + "=" + folder.string(),
+                                             std::string(childCloseVariable) + "=" + std::to_string(close[0])};
+        for (char** variable = environ; *variable; ++variable)
+            environment.emplace_back(*variable);
+        std::vector<char*> envp;
+        for (std::string& variable : environment)
+            envp.push_back(variable.data());
+        envp.push_back(nullptr);
+        std::string name = "close_during_edit_tests";
+        char* argv[] = {name.data(), nullptr};
+
         pid_ = fork();
         if (pid_ == 0) {
             dup2(console[1], STDOUT_FILENO);
             ::close(console[0]);
             ::close(close[1]);
-            runProgram(folder, close[0]);
+            execve("/proc/self/exe", argv, envp.data());
+            _exit(3);
         }
         ::close(close[0]);
         ::close(console[1]);
@@ -248,4 +268,12 @@ TEST(CloseDuringEdit, TheRecorderLeavesRecordAndNothingIsLoggedWithStopOnExitOff
     EXPECT_EQ(countReceived(decks, Role::Recorder, editOff), 1) << program.console();
     EXPECT_TRUE(waitUntil([&] { return !recording(decks); }, seconds(5))) << "the recorder is still recording";
     EXPECT_EQ(edl(folder.path), "");
+}
+
+int main(int argc, char* argv[])
+{
+    if (const char* folder = std::getenv(childFolderVariable))
+        runProgram(folder, std::atoi(std::getenv(childCloseVariable)));
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
 }
