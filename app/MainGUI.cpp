@@ -50,10 +50,7 @@ MainGUI::~MainGUI()
 void MainGUI::opensettings()
 {
     hide();
-    settings = new Settings([this](Settings* closed) {
-        if (settings == closed)
-            settings = nullptr;
-    });
+    settings = new Settings([this](Settings* closed) { settings.compare_exchange_strong(closed, nullptr); });
 }
 
 void MainGUI::announceready()

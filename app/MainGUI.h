@@ -4,6 +4,7 @@
 
 #include <QColor>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -30,7 +31,8 @@ public:
 
     KeyboardControl& keyboard() { return *keyboard_; }
     // The settings dialog last opened while it is open; a dialog releases itself when closed.
-    Settings* settings = nullptr;
+    // Atomic: the operator thread opens it, the GUI thread closes it, tests read it.
+    std::atomic<Settings*> settings{nullptr};
 
 private:
     void announceready();

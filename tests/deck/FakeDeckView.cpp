@@ -86,68 +86,8 @@ void FakeDeckView::unlockAfterCue()
     cueLocked_ = false;
 }
 
-std::string FakeDeckView::tc() const
-{
-    std::lock_guard lock(mutex_);
-    return tc_;
-}
-
 std::string FakeDeckView::message() const
 {
     std::lock_guard lock(mutex_);
     return messages_.empty() ? std::string() : messages_.back();
-}
-
-std::vector<std::string> FakeDeckView::messages() const
-{
-    std::lock_guard lock(mutex_);
-    return messages_;
-}
-
-std::string FakeDeckView::polledStatus() const
-{
-    std::lock_guard lock(mutex_);
-    return polled_;
-}
-
-std::string FakeDeckView::status() const
-{
-    std::lock_guard lock(mutex_);
-    return status_;
-}
-
-DeckView::TransportLamps FakeDeckView::lamps() const
-{
-    std::lock_guard lock(mutex_);
-    return lamps_;
-}
-
-bool FakeDeckView::recordTally() const
-{
-    std::lock_guard lock(mutex_);
-    return recordTally_;
-}
-
-bool FakeDeckView::outPointRefused() const
-{
-    std::lock_guard lock(mutex_);
-    return outPointRefused_;
-}
-
-bool FakeDeckView::inMarked() const
-{
-    std::lock_guard lock(mutex_);
-    return inMarked_;
-}
-
-bool FakeDeckView::outMarked() const
-{
-    std::lock_guard lock(mutex_);
-    return outMarked_;
-}
-
-bool FakeDeckView::cueLocked() const
-{
-    std::lock_guard lock(mutex_);
-    return cueLocked_;
 }

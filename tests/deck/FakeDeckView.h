@@ -30,21 +30,29 @@ public:
     // What the operator typed into a point field.
     void typePoint(Point point, const std::string& text);
 
-    std::string tc() const;
+    std::string tc() const { return read(tc_); }
     // The last message, and every message in order.
     std::string message() const;
-    std::vector<std::string> messages() const;
-    std::string polledStatus() const;
+    std::vector<std::string> messages() const { return read(messages_); }
+    std::string polledStatus() const { return read(polled_); }
     // The message or the polled status, whichever came last.
-    std::string status() const;
-    TransportLamps lamps() const;
-    bool recordTally() const;
-    bool outPointRefused() const;
-    bool inMarked() const;
-    bool outMarked() const;
-    bool cueLocked() const;
+    std::string status() const { return read(status_); }
+    TransportLamps lamps() const { return read(lamps_); }
+    bool recordTally() const { return read(recordTally_); }
+    bool outPointRefused() const { return read(outPointRefused_); }
+    bool inMarked() const { return read(inMarked_); }
+    bool outMarked() const { return read(outMarked_); }
+    bool cueLocked() const { return read(cueLocked_); }
 
 private:
+    // A copy of one of the fields, taken under the lock.
+    template <typename T>
+    T read(const T& field) const
+    {
+        std::lock_guard lock(mutex_);
+        return field;
+    }
+
     mutable std::mutex mutex_;
     std::string tc_ = "00:00:00:00";
     std::vector<std::string> messages_;

@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <optional>
 
 using decksim::Role;
 using Bytes = std::vector<std::uint8_t>;
@@ -48,17 +47,6 @@ protected:
     VCRPanel& panel() { return *panel_; }
 
     static void settle() { ui::OperatorThread::instance().waitUntilIdle(); }
-
-    // Received blocks other than the polling thread's time code and status requests.
-    std::vector<Bytes> commands() const
-    {
-        std::vector<Bytes> found;
-        for (const Bytes& block : decktest::blocks(decks, Role::Player)) {
-            if (block != VCR::bsgettc && block != VCR::bsgetstatus)
-                found.push_back(block);
-        }
-        return found;
-    }
 
     bool received(const Bytes& block) const
     {
