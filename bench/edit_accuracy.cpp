@@ -8,7 +8,6 @@
 // order); edits per profile: 20 by default, lengths spread evenly from 1 s to 60 s.
 #include "tests/engine/EngineRig.h"
 
-
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
