@@ -15,7 +15,9 @@ bool waitFor(const std::function<bool()>& condition, int ms)
     while (!condition()) {
         if (std::chrono::steady_clock::now() >= deadline)
             return condition();
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        // As often as the widget tests look: a condition may scan a virtual deck's whole
+        // traffic, and a tighter loop loads the machine the timing tests share.
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
 }

@@ -11,7 +11,7 @@
 
 namespace decktest {
 
-// Waits for a condition, looking every 2 ms; false on the deadline. Tests with widgets wait
+// Waits for a condition, looking every 10 ms; false on the deadline. Tests with widgets wait
 // with QTest::qWaitFor instead, which serves the GUI thread's events meanwhile.
 bool waitFor(const std::function<bool()>& condition, int ms = 5000);
 
