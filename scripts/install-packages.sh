@@ -5,7 +5,7 @@ set -euo pipefail
 
 # dpkg-dev and file let cpack find the package's run-time dependencies (dpkg-shlibdeps).
 # clang and libclang-rt-14-dev (libFuzzer and the sanitizer run-times) build the fuzz targets.
-packages=(cmake g++ make qt6-base-dev libgtest-dev libgmock-dev xvfb xauth dpkg-dev file clang libclang-rt-14-dev)
+packages=(cmake g++ make ninja-build ccache qt6-base-dev libgtest-dev libgmock-dev xvfb xauth dpkg-dev file clang libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do
