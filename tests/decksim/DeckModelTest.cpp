@@ -229,7 +229,7 @@ class SignalPathTest : public DeckModelTest {
 protected:
     SignalPathTest() : DeckModelTest(Options{2, 5, 0, 50.0, 1000, 4000}) {}
 
-    std::vector<Report::Segment> segments() { return Report::segments(pair.recorderTape()); }
+    std::vector<Report::Segment> segments() { return Report::segments(pair.recorderTape(), pair.reelNames()); }
 };
 
 TEST_F(SignalPathTest, InsertEditRecordsThePresetChannelsAfterTheEditDelay)
@@ -247,9 +247,8 @@ TEST_F(SignalPathTest, InsertEditRecordsThePresetChannelsAfterTheEditDelay)
     EXPECT_FALSE(status(recorder()).test(StatusBits::edit));
     EXPECT_FALSE(status(recorder()).test(StatusBits::record));
 
-    const Report::Segment expected{channelBit(Channel::V), 4035, 4094, 1035, 1094};
+    const Report::Segment expected{channelBit(Channel::V), 4035, 4094, 1035, 1094, "001"};
     ASSERT_EQ(segments(), std::vector<Report::Segment>{expected});
-    EXPECT_EQ(Report::line(expected), "segment channels=V rec=00:02:14:15-00:02:16:14 src=00:00:34:15-00:00:36:14");
 }
 
 TEST_F(SignalPathTest, FrameBoundariesBetweenTheDecksAreExact)
@@ -328,6 +327,161 @@ TEST_F(SignalPathTest, StopEndsRecordingAndAStillPlayerRecordsOneFrameOverAndOve
         EXPECT_EQ(recorded[i].recFirst, 4000 + static_cast<int>(i));
         EXPECT_EQ(recorded[i].srcFirst, 1000);
     }
+}
+
+// Lock ramp, power cycle, reels ---------------------------------------------------------
+
+Options rampingLock()
+{
+    Options options{2, 0, 10, 50.0, 1000, 4000};
+    options.lockRamp = true;
+    return options;
+}
+
+class LockRampTest : public DeckModelTest {
+protected:
+    LockRampTest() : DeckModelTest(rampingLock()) {}
+};
+
+TEST_F(LockRampTest, TapeSpeedsUpFrameByFrameAndLocksAtPlaySpeedAfterTheLockFrames)
+{
+    const std::int64_t start = now();
+    const std::int64_t startTicks = player().positionTicksAt(start);
+    player().play(start);
+    std::int64_t ticks = startTicks;
+    std::int64_t lastStep = 0;
+    for (int frame = 1; frame <= 10; ++frame) {
+        wait(start + player().framesToMicros(frame) - 1 - now());
+        EXPECT_FALSE(status(player()).test(StatusBits::servoLock)) << frame;
+        EXPECT_TRUE(status(player()).test(StatusBits::play)) << frame;
+        wait(1);
+        const std::int64_t step = player().positionTicksAt(now()) - ticks;
+        ticks += step;
+        EXPECT_GT(step, lastStep) << "frame " << frame << " is no faster than the one before";
+        EXPECT_LT(step, TapeMotion::ticksPerFrame) << frame;
+        lastStep = step;
+    }
+    // Locked at the end of the lock frames, half of them moved, as on a straight ramp.
+    EXPECT_TRUE(status(player()).test(StatusBits::servoLock));
+    EXPECT_NEAR(player().positionTicksAt(now()) - startTicks, 5 * TapeMotion::ticksPerFrame, TapeMotion::ticksPerFrame / 100);
+    const int locked = frame(player());
+    wait(second);
+    EXPECT_EQ(frame(player()), locked + 30);
+}
+
+TEST_F(LockRampTest, RecorderRecordsNothingUntilItRollsAtPlaySpeed)
+{
+    player().play(now());
+    wait(second);
+    recorder().record(now());
+    wait(recorder().framesToMicros(10) - 1);
+    ASSERT_FALSE(status(recorder()).test(StatusBits::servoLock));
+    const std::int64_t ticksBeforeLock = recorder().positionTicksAt(now());
+    wait(1);
+    ASSERT_TRUE(status(recorder()).test(StatusBits::servoLock));
+    wait(second);
+    // The first frame recorded is the first the tape reaches once the deck is locked.
+    const auto recorded = Report::segments(pair.recorderTape(), pair.reelNames());
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].recFirst, ticksBeforeLock / TapeMotion::ticksPerFrame + 1);
+    EXPECT_GE(recorded[0].recFirst, 4005);
+}
+
+TEST_F(SignalPathTest, PowerCycleStopsTheDeckAndForgetsItsPresetsButNotItsTape)
+{
+    recorder().setEditPreset(0x50);
+    recorder().setInPoint(4300);
+    recorder().setOutPoint(4390);
+    recorder().setPrerollFrames(90);
+    recorder().setTimeMode(0x01);
+    recorder().setFullEE(true);
+    recorder().setLocal(true);
+    recorder().setNoCue(true);
+    player().play(now());
+    recorder().play(now());
+    recorder().editOn(now());
+    wait(2 * second);
+    const std::int64_t cut = now();
+    const std::int64_t ticksAtCut = recorder().positionTicksAt(cut);
+    const int lastFrameBegun = static_cast<int>(recorder().positionTicksAt(cut - 1) / TapeMotion::ticksPerFrame);
+    recorder().powerCycle(cut);
+    wait(second);
+
+    const StatusBits bits = status(recorder());
+    EXPECT_TRUE(bits.test(StatusBits::stop));
+    EXPECT_TRUE(bits.test(StatusBits::standby));
+    for (const auto bit : {StatusBits::play, StatusBits::record, StatusBits::edit, StatusBits::fullEE, StatusBits::inSet,
+                           StatusBits::outSet, StatusBits::cueUpComplete}) {
+        EXPECT_FALSE(bits.test(bit)) << "byte " << bit.byte << " bit " << bit.bit;
+    }
+    EXPECT_EQ(bits.bytes()[StatusBits::editPresetByte], 0);
+    EXPECT_EQ(recorder().prerollFrames(), Deck::defaultPrerollSeconds * 30);
+    EXPECT_EQ(recorder().timeMode(), 0);
+    EXPECT_EQ(recorder().positionTicksAt(now()), ticksAtCut);
+    // Its switches are where they were.
+    EXPECT_TRUE(bits.test(StatusBits::local));
+    recorder().cueUp(now(), 4100);
+    wait(10 * second);
+    EXPECT_FALSE(status(recorder()).test(StatusBits::cueUpComplete));
+
+    // The edit ends where the power went, and review has no last edit to replay.
+    const auto recorded = segments();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_EQ(recorded[0].recLast, lastFrameBegun);
+    recorder().review(now());
+    EXPECT_FALSE(status(recorder()).test(StatusBits::review));
+}
+
+Options twoReels()
+{
+    Options options{2, 0, 0, 50.0, 1000, 4000};
+    options.playerReels = {"A", "B"};
+    return options;
+}
+
+class ReelsTest : public DeckModelTest {
+protected:
+    ReelsTest() : DeckModelTest(twoReels()) {}
+
+    // Records one second of the player onto the recorder and stops both.
+    void recordASecond()
+    {
+        player().play(now());
+        recorder().record(now());
+        wait(second);
+        recorder().stop(now());
+        player().stop(now());
+    }
+};
+
+TEST_F(ReelsTest, EachReelIsItsOwnTapeWithItsOwnPosition)
+{
+    EXPECT_EQ(player().reel(), 0);
+    recordASecond();
+    const int leftOnA = frame(player());
+    player().mount(now(), 1);
+    EXPECT_EQ(player().reel(), 1);
+    EXPECT_EQ(frame(player()), 1000);  // reel B starts where the player starts
+    recordASecond();
+    player().play(now());
+    wait(second / 2);
+    const int leftOnB = frame(player());
+    player().mount(now(), 0);  // the player stops where reel A was taken out
+    EXPECT_TRUE(status(player()).test(StatusBits::stop));
+    EXPECT_EQ(frame(player()), leftOnA);
+    wait(second);
+    EXPECT_EQ(frame(player()), leftOnA);
+    player().mount(now(), 1);
+    EXPECT_EQ(frame(player()), leftOnB);
+
+    // The same source frames from the two reels are told apart.
+    const auto recorded = Report::segments(pair.recorderTape(), pair.reelNames());
+    ASSERT_EQ(recorded.size(), 2u);
+    EXPECT_EQ(recorded[0].reel, "A");
+    EXPECT_EQ(recorded[1].reel, "B");
+    EXPECT_EQ(recorded[0].srcFirst, 1000);
+    EXPECT_EQ(recorded[1].srcFirst, 1000);
+    EXPECT_EQ(recorded[1].recFirst, recorded[0].recLast + 1);
 }
 
 }  // namespace

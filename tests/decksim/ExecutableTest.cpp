@@ -22,6 +22,7 @@ namespace decksim {
 namespace {
 
 using test::ControllerLine;
+using test::Bytes;
 using test::hex;
 namespace fs = std::filesystem;
 
@@ -216,7 +217,8 @@ TEST_F(DecksimProgram, ReportAndTraceRecordWhatHappened)
         recorder.exchange("20 00 20", 3);
     }
     EXPECT_EQ(decksim.finish(SIGTERM), 0);
-    const std::regex segment(R"(segment channels=V,A1,A2 rec=00:10:00:00-00:10:\d\d:\d\d src=00:01:\d\d:\d\d-00:01:\d\d:\d\d\n)");
+    const std::regex segment(R"(segment channels=V,A1,A2 rec=00:10:00:00-00:10:\d\d:\d\d src=00:01:\d\d:\d\d-00:01:\d\d:\d\d)"
+                             R"( reel=001 rec-frames=18000-180\d\d src-frames=18\d\d-18\d\d\n)");
     EXPECT_TRUE(std::regex_match(readFile(report), segment)) << readFile(report);
     const std::string traced = readFile(trace);
     EXPECT_TRUE(std::regex_search(traced, std::regex(R"((^|\n)\d+ player rx 20 01 21\n\d+ player tx 10 01 11\n)"))) << traced;
@@ -259,9 +261,64 @@ TEST_F(DecksimProgram, DeckUnpluggedOnStandardInputComesBackAtItsPath)
     EXPECT_NE(readFile(dir / "KESTRIX_Settings.txt").find("PlayVCRCOMPort=" + player + "\n"), std::string::npos);
     decksim.command("pull everything");
     EXPECT_EQ(decksim.finish(SIGTERM), 0);
-    EXPECT_EQ(decksim.errors(),
-              "kestrix-decksim: unknown command: pull everything (unplug or plug, then player or recorder)\n");
+    EXPECT_EQ(decksim.errors(), "kestrix-decksim: unknown command: \"pull everything\" (unplug, plug, power-cycle, local, "
+                                "remote, refuse, allow or mount)\n");
     EXPECT_FALSE(fs::exists(fs::symlink_status(player)));
+}
+
+TEST_F(DecksimProgram, MisbehavesAsTheOptionsAndStandardInputSay)
+{
+    const fs::path report = dir / "tape.txt";
+    Decksim decksim({"--refuse", "recorder:edit-off:1", "--refuse", "shuttle", "--rec-inhibit", "--local", "player",
+                     "--player-reels", "A,B", "--report", report.string(), "--flag-bits", "--player-start", "00:01:00:00"});
+    const auto [playerPath, recorderPath] = decksim.started();
+    ControllerLine player(playerPath);
+    ControllerLine recorder(recorderPath);
+    const Bytes refused = hex("11 12 01 24");
+    const Bytes ack = hex("10 01 11");
+
+    // Options: the recorder's refusals and write-protect, the player in LOCAL, flagged time data.
+    EXPECT_EQ(recorder.exchange("21 13 40 74", 4), refused);
+    EXPECT_EQ(recorder.exchange("20 01 21", 3), ack);
+    EXPECT_EQ(recorder.exchange("20 64 84", 4), refused);
+    EXPECT_EQ(recorder.exchange("20 64 84", 3), ack);
+    EXPECT_EQ(recorder.status()[8] & 0x01, 0x01);
+    EXPECT_EQ(player.exchange("20 01 21", 4), refused);
+    EXPECT_EQ(player.status()[0] & 0x01, 0x01);
+    EXPECT_EQ(player.exchange("61 0C 03 70", 7), hex("74 04 80 80 81 C0 B9"));
+
+    // Standard input.
+    decksim.command("remote player");
+    EXPECT_EQ(decksim.line(), "player remote");
+    decksim.command("refuse recorder stop 2");
+    EXPECT_EQ(decksim.line(), "recorder refuses stop 2");
+    EXPECT_EQ(recorder.exchange("20 00 20", 4), refused);
+    decksim.command("allow recorder stop");
+    EXPECT_EQ(decksim.line(), "recorder allows stop");
+    EXPECT_EQ(recorder.exchange("20 00 20", 3), ack);
+    decksim.command("refuse play");
+    EXPECT_EQ(decksim.line(), "player refuses play");
+    EXPECT_EQ(decksim.line(), "recorder refuses play");
+    EXPECT_EQ(player.exchange("20 01 21", 4), refused);
+    decksim.command("allow player play");
+    EXPECT_EQ(decksim.line(), "player allows play");
+    EXPECT_EQ(player.exchange("20 01 21", 3), ack);
+    decksim.command("mount B");
+    EXPECT_EQ(decksim.line(), "player mounted B");
+    EXPECT_EQ(player.status()[1] & 0x21, 0x20);  // stopped
+    EXPECT_EQ(player.exchange("41 30 20 91", 3), ack);
+    decksim.command("power-cycle player");
+    EXPECT_EQ(decksim.line(), "player power-cycled");
+    EXPECT_EQ(player.status()[5], 0x00);
+    decksim.command("local recorder");
+    EXPECT_EQ(decksim.line(), "recorder local");
+    EXPECT_EQ(recorder.exchange("20 01 21", 4), refused);
+    decksim.command("mount C");
+    decksim.command("power-cycle");
+    EXPECT_EQ(decksim.finish(SIGTERM), 0);
+    EXPECT_EQ(decksim.errors(), "kestrix-decksim: the player has no reel \"C\"\n"
+                                "kestrix-decksim: power-cycle takes player or recorder: \"power-cycle\"\n");
+    EXPECT_EQ(readFile(report), "");  // write-protected: nothing recorded
 }
 
 TEST(DecksimHelp, DescribesEveryOption)
@@ -273,7 +330,11 @@ TEST(DecksimHelp, DescribesEveryOption)
                                "--seek-speed", "--player-start", "--recorder-start", "--mute", "--no-cue", "--preroll",
                                "--adjust", "--timebase", "29.97DF", "--adapter-latency-ms", "--nak-every", "--garble-every",
                                "--echo", "--player-lock-frames", "--recorder-lock-frames", "--no-varispeed", "SIGTERM",
-                               "ready", "unplug player|recorder", "plug player|recorder"}) {
+                               "ready", "unplug DECK", "plug DECK", "power-cycle DECK", "refuse [DECK] COMMAND [N]",
+                               "allow [DECK] COMMAND", "local DECK", "remote DECK", "mount REEL", "--refuse", "11 12 01 24",
+                               "--rec-inhibit", "--local", "--no-tape", "--sample-delay-ms", "--seed", "--late-every",
+                               "--late-ms", "--lock-ramp", "--df-flag-dropout-every", "--flag-bits", "--player-reels",
+                               "rec-frames=F-L src-frames=F-L"}) {
         EXPECT_NE(text.find(option), std::string::npos) << option;
     }
 }

@@ -1,6 +1,7 @@
 // The virtual decks through real pseudo-terminals, as a controller talks to them.
 
 #include "tests/decksim/ControllerLine.h"
+#include "tools/decksim/Report.h"
 #include "tools/decksim/VirtualDecks.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <stdexcept>
 #include <numeric>
-#include <regex>
 #include <thread>
 
 namespace decksim {
@@ -219,29 +219,6 @@ TEST(VirtualDecks, EchoNakAndGarbleReachTheLine)
 
 // A scripted edit through the lines -------------------------------------------------------
 
-struct ReportLine {
-    std::string channels;
-    int recFirst, recLast, srcFirst, srcLast;
-};
-
-int frames(const std::string& tc)
-{
-    return std::stoi(tc.substr(0, 2)) * 108000 + std::stoi(tc.substr(3, 2)) * 1800 + std::stoi(tc.substr(6, 2)) * 30
-        + std::stoi(tc.substr(9, 2));
-}
-
-std::vector<ReportLine> parse(const std::vector<std::string>& lines)
-{
-    static const std::regex pattern(R"(segment channels=(\S+) rec=(\S{11})-(\S{11}) src=(\S{11})-(\S{11}))");
-    std::vector<ReportLine> parsed;
-    for (const auto& line : lines) {
-        std::smatch match;
-        EXPECT_TRUE(std::regex_match(line, match, pattern)) << line;
-        parsed.push_back({match[1], frames(match[2]), frames(match[3]), frames(match[4]), frames(match[5])});
-    }
-    return parsed;
-}
-
 class ScriptedEdit : public ::testing::Test {
 protected:
     static constexpr int editDelay = 5;
@@ -258,7 +235,7 @@ protected:
         return {before, decks.positionFrames(Role::Recorder) + 1};
     }
 
-    ReportLine runEdit(const char* preset)
+    Report::Segment runEdit(const char* preset)
     {
         recorder.exchange(preset, 3);
         recorder.exchange("20 01 21", 3);
@@ -269,12 +246,13 @@ protected:
         const auto off = edit("20 64 84");
         EXPECT_TRUE(waitUntil([&] { return decks.positionFrames(Role::Recorder) > off.second + editDelay + 2; }));
         recorder.exchange("20 00 20", 3);
-        const auto lines = parse(decks.reportLines());
+        const auto lines = decks.segments();
         EXPECT_EQ(lines.size(), 1u);
         if (lines.empty()) {
             return {};
         }
-        const ReportLine line = lines[0];
+        const Report::Segment line = lines[0];
+        EXPECT_EQ(line.reel, "001");
         EXPECT_GE(line.recFirst, on.first + editDelay);
         EXPECT_LE(line.recFirst, on.second + editDelay);
         EXPECT_GE(line.recLast + 1, off.first + editDelay);
@@ -291,13 +269,13 @@ protected:
 
 TEST_F(ScriptedEdit, InsertEditOfVideoRecordsOnlyVideoBetweenEditOnAndOff)
 {
-    EXPECT_EQ(runEdit("41 30 50 C1").channels, "V");
+    EXPECT_EQ(runEdit("41 30 50 C1").channels, channelBit(Channel::V));
     EXPECT_EQ(decks.editPreset(Role::Recorder), 0x50);
 }
 
 TEST_F(ScriptedEdit, AssembleEditRecordsAllThreeChannels)
 {
-    EXPECT_EQ(runEdit("41 30 20 91").channels, "V,A1,A2");
+    EXPECT_EQ(runEdit("41 30 20 91").channels, allChannels);
 }
 
 TEST(VirtualDecks, UnpluggedDeckHangsUpAndComesBackAtTheSamePath)
@@ -332,6 +310,108 @@ TEST(VirtualDecks, UnpluggedDeckHangsUpAndComesBackAtTheSamePath)
         EXPECT_EQ(recorder.exchange("00 11 11", 5), hex("12 11 20 25 68"));
     }
     EXPECT_FALSE(fs::exists(fs::symlink_status(path)));  // the decks' links go with them
+}
+
+TEST_F(ScriptedEdit, RecorderUnpluggedWhileRecordingGoesOnAndComesBackAsItWas)
+{
+    recorder.exchange("41 30 50 C1", 3);            // insert video
+    recorder.exchange("44 14 00 30 00 00 88", 3);   // in point 00:00:30:00
+    recorder.exchange("20 01 21", 3);
+    player.exchange("20 01 21", 3);
+    ASSERT_EQ(recorder.exchange("20 65 85", 3), hex("10 01 11"));
+    ASSERT_TRUE(waitUntil([&] { return (decks.statusBytes(Role::Recorder)[1] & 0x02) != 0; }));
+    const int recordingFrom = decks.positionFrames(Role::Recorder);
+    ASSERT_TRUE(waitUntil([&] { return decks.positionFrames(Role::Recorder) > recordingFrom + 10; }));
+    const int unpluggedAt = decks.positionFrames(Role::Recorder);
+    decks.unplug(Role::Recorder);
+    ASSERT_TRUE(recorder.hungUp());
+    ASSERT_TRUE(waitUntil([&] { return decks.positionFrames(Role::Recorder) > unpluggedAt + 20; }));
+    const auto whileOut = decks.statusBytes(Role::Recorder);
+    EXPECT_EQ(whileOut[1] & 0x03, 0x03);  // play and record
+    EXPECT_EQ(whileOut[4] & 0x10, 0x10);  // edit
+    decks.plugBack(Role::Recorder);
+
+    ControllerLine back(decks.path(Role::Recorder));
+    const Bytes status = back.status();
+    EXPECT_EQ(status[1] & 0x03, 0x03);
+    EXPECT_EQ(status[3] & 0x01, 0x01);  // the in point is still set
+    EXPECT_EQ(status[4] & 0x10, 0x10);
+    EXPECT_EQ(status[5], 0x50);         // and the edit preset
+    EXPECT_EQ(decks.inPoint(Role::Recorder), 900);
+    ASSERT_EQ(back.exchange("20 64 84", 3), hex("10 01 11"));
+    const int offAt = decks.positionFrames(Role::Recorder);
+    ASSERT_TRUE(waitUntil([&] { return decks.positionFrames(Role::Recorder) > offAt + editDelay + 2; }));
+
+    // One unbroken recording, through the time the line was out.
+    const auto recorded = decks.segments();
+    ASSERT_EQ(recorded.size(), 1u);
+    EXPECT_LT(recorded[0].recFirst, unpluggedAt);
+    EXPECT_GT(recorded[0].recLast, unpluggedAt + 20);
+    EXPECT_EQ(recorded[0].srcLast - recorded[0].srcFirst, recorded[0].recLast - recorded[0].recFirst);
+}
+
+TEST(VirtualDecks, DeckPowerCycledWhileUnpluggedComesBackAsSwitchedOnWithItsTapeWhereItWas)
+{
+    VirtualDecks decks(Options{2, 0, 0, 50.0, 0, 3000});
+    {
+        ControllerLine line(decks.path(Role::Recorder));
+        for (const char* block : {"41 30 44 B5", "44 14 00 30 00 00 88", "44 15 00 31 00 00 8A", "44 31 00 10 00 00 85",
+                                  "41 36 01 78", "20 01 21"}) {
+            ASSERT_EQ(line.exchange(block, 3), hex("10 01 11")) << block;
+        }
+    }
+    ASSERT_TRUE(waitUntil([&] { return decks.positionFrames(Role::Recorder) > 3010; }));
+    decks.unplug(Role::Recorder);
+    decks.powerCycle(Role::Recorder);
+    const int stoppedAt = decks.positionFrames(Role::Recorder);
+    EXPECT_GT(stoppedAt, 3000);
+    decks.plugBack(Role::Recorder);
+    ControllerLine line(decks.path(Role::Recorder));
+    const Bytes status = line.status();
+    EXPECT_EQ(status[1], 0xA0);        // stopped, standby on
+    EXPECT_EQ(status[3] & 0x03, 0x00); // no in or out point
+    EXPECT_EQ(status[5], 0x00);        // no edit preset
+    EXPECT_EQ(decks.prerollFrames(Role::Recorder), 150);
+    EXPECT_EQ(decks.inPoint(Role::Recorder), -1);
+    EXPECT_EQ(line.timeCode(), stoppedAt);
+    EXPECT_EQ(decks.positionFrames(Role::Player), 0);  // the other deck is not touched
+}
+
+TEST(VirtualDecks, PlayerMountsTheNamedReelStoppedAndRefusesAReelItLacks)
+{
+    Options options;
+    options.playerReels = {"A", "B"};
+    VirtualDecks decks(options);
+    EXPECT_EQ(decks.mountedReel(), "A");
+    ControllerLine player(decks.path(Role::Player));
+    player.exchange("20 01 21", 3);
+    ASSERT_TRUE(waitUntil([&] { return decks.positionFrames(Role::Player) > 10; }));
+    decks.mount("B");
+    EXPECT_EQ(decks.mountedReel(), "B");
+    EXPECT_EQ(player.status()[1] & 0x21, 0x20);  // stopped
+    EXPECT_EQ(player.timeCode(), 0);             // reel B from its start
+    EXPECT_THROW(decks.mount("C"), std::invalid_argument);
+    EXPECT_EQ(decks.mountedReel(), "B");
+    EXPECT_THROW(VirtualDecks(Options{.playerReels = {"A", "a"}}), std::invalid_argument);
+}
+
+TEST(VirtualDecks, LateReplyKeepsItsPlaceAheadOfTheNextRequestsReply)
+{
+    Options options;
+    options.lateEvery = 2;
+    options.lateMs = 80;
+    VirtualDecks decks(options);
+    ControllerLine line(decks.path(Role::Player));
+    EXPECT_EQ(line.exchange("61 0C 03 70", 7), hex("74 04 00 00 00 00 78"));
+    const auto asked = SteadyTime::now();
+    line.write(hex("61 20 09 8A"));
+    // A controller's deadline passes without the status...
+    EXPECT_TRUE(line.read(1, std::chrono::milliseconds(40)).empty());
+    // ...so it asks for the time code, and gets the late status first.
+    line.write(hex("61 0C 03 70"));
+    EXPECT_EQ(line.read(12), hex("79 20 00 A0 02 00 00 00 40 00 00 7B"));
+    EXPECT_GE(SteadyTime::now() - asked, std::chrono::milliseconds(80));
+    EXPECT_EQ(line.read(7), hex("74 04 00 00 00 00 78"));
 }
 
 }  // namespace

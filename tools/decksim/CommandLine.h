@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tools/decksim/DeckCommand.h"
 #include "tools/decksim/Options.h"
 #include "tools/decksim/Role.h"
 
@@ -35,13 +36,19 @@ struct CommandLine {
     static std::string usage();
 };
 
-// A line typed on kestrix-decksim's standard input: "unplug player", "plug recorder", ...
-struct PlugCommand {
-    Role role;
-    bool plugged;
+// A line typed on kestrix-decksim's standard input: "unplug player", "refuse recorder
+// edit-off 20", "mount B", ...
+struct InputCommand {
+    enum class Kind { Unplug, Plug, PowerCycle, Local, Remote, Refuse, Allow, Mount };
 
-    // Nothing when the line is not such a command.
-    static std::optional<PlugCommand> parse(const std::string& line);
+    Kind kind = Kind::Unplug;
+    std::vector<Role> decks = {};              // the decks it acts on (the player for mount)
+    DeckCommand command = DeckCommand::Play;   // refuse and allow
+    std::optional<int> times = std::nullopt;   // refuse: only the next times, or always
+    std::string reel = "";                     // mount
+
+    // Throws UsageError saying what is wrong with the line.
+    static InputCommand parse(const std::string& line);
 };
 
 }  // namespace decksim

@@ -27,6 +27,8 @@ Deck::Deck(const DeckSettings& settings, std::int64_t now)
       now_(now),
       prerollFrames_(defaultPrerollSeconds * settings.timeBase.labelsPerSecond())
 {
+    cassette_ = settings.cassetteIn ? Cassette::Loaded : Cassette::Out;
+    reelTicks_.assign(static_cast<std::size_t>(std::max(settings.reels, 1)), motion_.positionAt(now));
 }
 
 double Deck::speedFromByte(std::uint8_t speedByte)
@@ -79,6 +81,11 @@ void Deck::play(std::int64_t now)
 void Deck::record(std::int64_t now)
 {
     if (!hasTape()) {
+        return;
+    }
+    // The write-protect stops the heads recording, not the transport rolling.
+    if (settings_.recordInhibit) {
+        play(now);
         return;
     }
     cancelSequence(now);
@@ -178,7 +185,7 @@ void Deck::autoEdit(std::int64_t now)
 
 void Deck::editOn(std::int64_t now)
 {
-    if (!hasTape() || mode_ != Mode::Play) {
+    if (!hasTape() || mode_ != Mode::Play || settings_.recordInhibit) {
         return;
     }
     pendingEdits_.push_back({now + framesToMicros(settings_.editDelayFrames), true, channelsFromPreset(editPreset_)});
@@ -192,6 +199,35 @@ void Deck::editOff(std::int64_t now)
     }
     pendingEdits_.push_back({now + framesToMicros(settings_.editDelayFrames), false, 0});
     runEventsUntil(now);
+}
+
+void Deck::powerCycle(std::int64_t now)
+{
+    Deck switchedOn(settings_, now);
+    switchedOn.motion_.placeAt(now, motion_.positionAt(now));
+    // A cassette half out when the power went stays out.
+    switchedOn.cassette_ = hasTape() ? Cassette::Loaded : Cassette::Out;
+    switchedOn.heldTimeCodeFrame_ = timeCodeFrameAt(now);
+    switchedOn.local_ = local_;
+    switchedOn.noCue_ = noCue_;
+    switchedOn.reel_ = reel_;
+    switchedOn.reelTicks_ = reelTicks_;
+    *this = std::move(switchedOn);
+}
+
+void Deck::mount(std::int64_t now, int reel)
+{
+    if (reel < 0 || reel >= static_cast<int>(reelTicks_.size())) {
+        return;
+    }
+    cancelSequence(now);
+    endRecording(now);
+    reelTicks_[static_cast<std::size_t>(reel_)] = motion_.positionAt(now);
+    reel_ = reel;
+    cassette_ = Cassette::Loaded;
+    parkAt(now, reelTicks_[static_cast<std::size_t>(reel)], Mode::Stop);
+    standbyOn_ = true;
+    cueUpComplete_ = false;
 }
 
 // Building blocks ------------------------------------------------------------------------
@@ -217,9 +253,21 @@ void Deck::startPlay(std::int64_t now)
     mode_ = Mode::Play;
     standbyOn_ = true;
     cueUpComplete_ = false;
-    motion_.setSpeed(now, 0.0);
     locked_ = false;
     lockAt_ = now + framesToMicros(settings_.lockFrames);
+    rampStart_ = now;
+    rampStep_ = 0;
+    motion_.setSpeed(now, rampSpeed(0));
+}
+
+double Deck::rampSpeed(int step) const
+{
+    if (!ramping()) {
+        return 0.0;
+    }
+    // One step a frame, each at the speed of the middle of that frame on a straight ramp:
+    // by the lock the tape has moved half the lock frames, as on the ramp itself.
+    return (step + 0.5) / settings_.lockFrames;
 }
 
 void Deck::startSearch(std::int64_t now, int target, Sequence sequence)
@@ -248,7 +296,8 @@ void Deck::startSequence(std::int64_t now, SequenceKind kind, int in, int out)
     sequence.kind = kind;
     sequence.in = in;
     sequence.out = out;
-    sequence.channels = kind == SequenceKind::AutoEdit ? channelsFromPreset(editPreset_) : 0;
+    const bool records = kind == SequenceKind::AutoEdit && !settings_.recordInhibit;
+    sequence.channels = records ? channelsFromPreset(editPreset_) : 0;
     startSearch(now, clampToTape(in - prerollFrames_), sequence);
 }
 
@@ -322,6 +371,9 @@ std::optional<Deck::Event> Deck::nextEvent() const
     }
     if (mode_ == Mode::Play && !locked_) {
         consider(earliest, lockAt_, EventKind::LockEnd);
+        if (ramping() && rampStep_ + 1 < settings_.lockFrames) {
+            consider(earliest, rampStart_ + framesToMicros(rampStep_ + 1), EventKind::RampStep);
+        }
     }
     if (mode_ == Mode::Search) {
         consider(earliest, motion_.timeReaching(static_cast<std::int64_t>(searchTarget_) * ticksPerFrame), EventKind::SearchArrival);
@@ -364,7 +416,12 @@ void Deck::apply(const Event& event)
     const std::int64_t now = event.time;
     switch (event.kind) {
     case EventKind::EjectDone:
+        heldTimeCodeFrame_ = positionFrameAt(now);
         cassette_ = Cassette::Out;
+        break;
+    case EventKind::RampStep:
+        ++rampStep_;
+        motion_.setSpeed(now, rampSpeed(rampStep_));
         break;
     case EventKind::LockEnd:
         locked_ = true;
@@ -400,7 +457,7 @@ void Deck::apply(const Event& event)
         selectEE_ = false;
         sequenceChannels_ = 0;
         noteRecording(now, wasRecording);
-        if (sequence_.kind == SequenceKind::AutoEdit) {
+        if (sequence_.kind == SequenceKind::AutoEdit && sequence_.channels != 0) {
             lastEdit_ = EditRange{sequence_.in, sequence_.out};
         }
         break;
@@ -438,6 +495,11 @@ int Deck::positionFrameAt(std::int64_t time) const
     return static_cast<int>(floorDiv(motion_.positionAt(time), ticksPerFrame));
 }
 
+int Deck::timeCodeFrameAt(std::int64_t time) const
+{
+    return cassette_ == Cassette::Out ? heldTimeCodeFrame_ : positionFrameAt(time);
+}
+
 int Deck::outputFrameAt(std::int64_t time) const
 {
     if (!hasTape()) {
@@ -461,11 +523,13 @@ StatusBits Deck::statusAt(std::int64_t time) const
     status.set(StatusBits::outSet, outPoint_.has_value());
     status.setByte(StatusBits::editPresetByte, editPreset_);
     status.set(StatusBits::fullEE, fullEE_);
+    status.set(StatusBits::local, local_);
     if (cassette_ == Cassette::Out) {
         status.set(StatusBits::cassetteOut);
         return status;
     }
     status.set(StatusBits::eject, cassette_ == Cassette::Ejecting);
+    status.set(StatusBits::recordInhibit, settings_.recordInhibit);
 
     const double speed = motion_.speed();
     status.set(StatusBits::stop, mode_ == Mode::Stop);

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <vector>
 
 namespace decksim {
 
@@ -18,6 +19,10 @@ struct DeckSettings {
     int editDelayFrames = 0;
     int startFrame = 0;
     TimeBase timeBase = TimeBase::fps30;
+    bool lockRamp = false;       // the speed ramps up over the lock frames instead of a step at their end
+    bool cassetteIn = true;
+    bool recordInhibit = false;  // the cassette is write-protected
+    int reels = 1;               // the tapes the deck can be given, each with its own position
 };
 
 // One tape deck: transport, cueing, the preroll/preview/review/auto edit sequences, edit
@@ -53,6 +58,12 @@ public:
     void autoEdit(std::int64_t now);
     void editOn(std::int64_t now);
     void editOff(std::int64_t now);
+    // Switched off and on again: stopped, no edit preset, no points, the default preroll;
+    // the cassette, its position and the deck's switches stay as they were.
+    void powerCycle(std::int64_t now);
+    // Another of the deck's reels goes in, at the position it was taken out at (its start,
+    // the first time): the deck stops there.
+    void mount(std::int64_t now, int reel);
 
     void setFullEE(bool on) { fullEE_ = on; }
     void setEditPreset(std::uint8_t preset) { editPreset_ = preset; }
@@ -61,6 +72,9 @@ public:
     void setPrerollFrames(int frames) { prerollFrames_ = frames; }
     void setTimeMode(std::uint8_t mode) { timeMode_ = mode; }
     void setNoCue(bool noCue) { noCue_ = noCue; }
+    // The REMOTE/LOCAL switch: shown in the status; the protocol refuses what LOCAL refuses.
+    void setLocal(bool local) { local_ = local; }
+    bool local() const { return local_; }
 
     // The deck's next own state change (play lock, cue arrival, tape end, edit delay,
     // sequence points), or noEvent.
@@ -69,6 +83,9 @@ public:
 
     std::int64_t positionTicksAt(std::int64_t time) const { return motion_.positionAt(time); }
     int positionFrameAt(std::int64_t time) const;
+    // The frame a time code request reads: the tape's, or without a tape the last one read
+    // (00:00:00:00 on a deck that never had one).
+    int timeCodeFrameAt(std::int64_t time) const;
     // The frame the deck outputs at that time, or -1 without a tape.
     int outputFrameAt(std::int64_t time) const;
     StatusBits statusAt(std::int64_t time) const;
@@ -83,6 +100,7 @@ public:
     std::optional<int> inPoint() const { return inPoint_; }
     std::optional<int> outPoint() const { return outPoint_; }
     std::uint8_t timeMode() const { return timeMode_; }
+    int reel() const { return reel_; }
 
     TimeBase timeBase() const { return settings_.timeBase; }
     // The frame that carries the label 02:00:00:00.
@@ -96,7 +114,7 @@ private:
     enum class Cassette { Loaded, Ejecting, Out };
     enum class SequenceKind { None, Preroll, Preview, Review, AutoEdit };
     enum class Phase { Cueing, Rolling, Postroll };
-    enum class EventKind { EjectDone, LockEnd, SearchArrival, TapeEnd, EditChange, SequenceIn, SequenceOut, PostrollEnd };
+    enum class EventKind { EjectDone, RampStep, LockEnd, SearchArrival, TapeEnd, EditChange, SequenceIn, SequenceOut, PostrollEnd };
 
     struct Event {
         std::int64_t time;
@@ -128,6 +146,9 @@ private:
     bool hasTape() const { return cassette_ == Cassette::Loaded; }
     void enterMotion(std::int64_t now, Mode mode, double speed);
     void startPlay(std::int64_t now);
+    // The speed in step k of the ramp to play speed; 0 while a deck without a ramp locks.
+    double rampSpeed(int step) const;
+    bool ramping() const { return settings_.lockRamp && settings_.lockFrames > 0; }
     void startSearch(std::int64_t now, int target, Sequence sequence);
     void startSequence(std::int64_t now, SequenceKind kind, int in, int out);
     void endRecording(std::int64_t now);
@@ -150,6 +171,13 @@ private:
     bool standbyOn_ = true;
     bool locked_ = false;
     std::int64_t lockAt_ = 0;
+    std::int64_t rampStart_ = 0;
+    int rampStep_ = 0;
+    bool local_ = false;
+    int heldTimeCodeFrame_ = 0;
+    int reel_ = 0;
+    // Where each reel was taken out; the mounted reel's entry is stale while it is in.
+    std::vector<std::int64_t> reelTicks_;
     int searchTarget_ = 0;
     bool cueUpComplete_ = false;
     bool noCue_ = false;

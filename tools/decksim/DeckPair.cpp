@@ -1,15 +1,31 @@
 #include "tools/decksim/DeckPair.h"
 
+#include "tools/decksim/ReelNames.h"
+
 #include <algorithm>
 
 namespace decksim {
 
 namespace {
 
-DeckSettings settingsFor(const Options& options, std::optional<int> ownLockFrames, int startFrame)
+DeckSettings playerSettings(const Options& options, int reels)
 {
-    return DeckSettings{options.seekSpeed, ownLockFrames.value_or(options.lockFrames), options.editDelayFrames,
-                        startFrame, options.timeBase};
+    DeckSettings settings{options.seekSpeed, options.playerLockFrames.value_or(options.lockFrames), options.editDelayFrames,
+                          options.playerStartFrame, options.timeBase};
+    settings.lockRamp = options.lockRamp;
+    settings.cassetteIn = !options.playerNoTape;
+    settings.reels = reels;
+    return settings;
+}
+
+DeckSettings recorderSettings(const Options& options)
+{
+    DeckSettings settings{options.seekSpeed, options.recorderLockFrames.value_or(options.lockFrames),
+                          options.editDelayFrames, options.recorderStartFrame, options.timeBase};
+    settings.lockRamp = options.lockRamp;
+    settings.cassetteIn = !options.recorderNoTape;
+    settings.recordInhibit = options.recordInhibit;
+    return settings;
 }
 
 std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
@@ -23,9 +39,21 @@ std::int64_t floorDiv(std::int64_t value, std::int64_t divisor)
 DeckPair::DeckPair(const Options& options, const Clock& clock)
     : clock_(clock),
       time_(clock.nowMicros()),
-      player_(settingsFor(options, options.playerLockFrames, options.playerStartFrame), time_),
-      recorder_(settingsFor(options, options.recorderLockFrames, options.recorderStartFrame), time_)
+      reelNames_(ReelNames::of(options.playerReels)),
+      player_(playerSettings(options, static_cast<int>(reelNames_.size())), time_),
+      recorder_(recorderSettings(options), time_)
 {
+    player_.setLocal(options.playerLocal);
+    recorder_.setLocal(options.recorderLocal);
+}
+
+std::optional<int> DeckPair::reelIndex(const std::string& name) const
+{
+    const auto found = std::find(reelNames_.begin(), reelNames_.end(), name);
+    if (found == reelNames_.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - reelNames_.begin());
 }
 
 std::int64_t DeckPair::nextEventTime() const { return std::min(player_.nextEventTime(), recorder_.nextEventTime()); }
@@ -59,7 +87,7 @@ void DeckPair::recordSpan(std::int64_t from, std::int64_t to)
     const std::int64_t last = floorDiv(motion.positionAt(to - 1), TapeMotion::ticksPerFrame);
     for (std::int64_t frame = first; frame <= last; ++frame) {
         const auto begins = motion.timeReaching(frame * TapeMotion::ticksPerFrame);
-        tape_.record(static_cast<int>(frame), channels, player_.outputFrameAt(begins.value_or(from)));
+        tape_.record(static_cast<int>(frame), channels, {player_.reel(), player_.outputFrameAt(begins.value_or(from))});
     }
 }
 

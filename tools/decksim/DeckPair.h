@@ -6,6 +6,10 @@
 #include "tools/decksim/RecorderTape.h"
 #include "tools/decksim/Role.h"
 
+#include <optional>
+#include <string>
+#include <vector>
+
 namespace decksim {
 
 // The player and the recorder on one clock, wired together: the recorder records what the
@@ -14,6 +18,7 @@ namespace decksim {
 // Not thread-safe; VirtualDecks guards it.
 class DeckPair {
 public:
+    // Throws std::invalid_argument when the options name the player's reels wrongly.
     DeckPair(const Options& options, const Clock& clock);
 
     std::int64_t now() const { return clock_.nowMicros(); }
@@ -26,6 +31,9 @@ public:
     Deck& deck(Role role) { return role == Role::Player ? player_ : recorder_; }
     const Deck& deck(Role role) const { return role == Role::Player ? player_ : recorder_; }
     const RecorderTape& recorderTape() const { return tape_; }
+    // The player's reels, by the index the deck and the tape know them by.
+    const std::vector<std::string>& reelNames() const { return reelNames_; }
+    std::optional<int> reelIndex(const std::string& name) const;
     std::int64_t nextEventTime() const;
 
 private:
@@ -35,6 +43,7 @@ private:
 
     const Clock& clock_;
     std::int64_t time_;
+    std::vector<std::string> reelNames_;
     Deck player_;
     Deck recorder_;
     RecorderTape tape_;

@@ -9,13 +9,15 @@ namespace decksim {
 
 namespace {
 
+using Source = RecorderTape::Source;
+
 // The channels of one frame grouped by the player frame they came from.
-std::map<int, ChannelSet> channelsBySource(const RecorderTape& tape, int frame)
+std::map<Source, ChannelSet> channelsBySource(const RecorderTape& tape, int frame)
 {
-    std::map<int, ChannelSet> groups;
+    std::map<Source, ChannelSet> groups;
     for (Channel channel : channelOrder) {
-        const int source = tape.source(frame, channel);
-        if (source != RecorderTape::blank) {
+        const Source source = tape.source(frame, channel);
+        if (!source.isBlank()) {
             groups[source] |= channelBit(channel);
         }
     }
@@ -31,32 +33,41 @@ int firstChannelIndex(ChannelSet channels)
     return index;
 }
 
+struct OpenSegment {
+    int reel;
+    Report::Segment segment;
+};
+
 }  // namespace
 
-std::vector<Report::Segment> Report::segments(const RecorderTape& tape)
+std::vector<Report::Segment> Report::segments(const RecorderTape& tape, const std::vector<std::string>& reelNames)
 {
     std::vector<Segment> finished;
     const auto range = tape.touched();
     if (!range) {
         return finished;
     }
-    std::map<ChannelSet, Segment> open;
+    // Runs still open, by their channel set: at most one per set, as the sets of one frame
+    // never share a channel.
+    std::map<ChannelSet, OpenSegment> open;
     for (int frame = range->first; frame <= range->last + 1; ++frame) {
-        std::map<ChannelSet, Segment> next;
+        std::map<ChannelSet, OpenSegment> next;
         for (const auto& [source, channels] : channelsBySource(tape, frame)) {
             const auto running = open.find(channels);
-            if (running != open.end() && running->second.srcLast + 1 == source) {
-                Segment extended = running->second;
-                extended.recLast = frame;
-                extended.srcLast = source;
+            if (running != open.end() && running->second.reel == source.reel
+                && running->second.segment.srcLast + 1 == source.frame) {
+                OpenSegment extended = running->second;
+                extended.segment.recLast = frame;
+                extended.segment.srcLast = source.frame;
                 open.erase(running);
                 next.emplace(channels, extended);
             } else {
-                next.emplace(channels, Segment{channels, frame, frame, source, source});
+                const Segment started{channels, frame, frame, source.frame, source.frame, reelNames.at(static_cast<std::size_t>(source.reel))};
+                next.emplace(channels, OpenSegment{source.reel, started});
             }
         }
-        for (const auto& [channels, segment] : open) {
-            finished.push_back(segment);
+        for (const auto& [channels, running] : open) {
+            finished.push_back(running.segment);
         }
         open = std::move(next);
     }
@@ -71,15 +82,17 @@ std::vector<Report::Segment> Report::segments(const RecorderTape& tape)
 
 std::string Report::line(const Segment& segment, TimeBase base)
 {
+    const auto span = [](int first, int last) { return std::to_string(first) + "-" + std::to_string(last); };
     return "segment channels=" + channelNames(segment.channels) + " rec=" + TimeCode::format(segment.recFirst, base) + "-"
         + TimeCode::format(segment.recLast, base) + " src=" + TimeCode::format(segment.srcFirst, base) + "-"
-        + TimeCode::format(segment.srcLast, base);
+        + TimeCode::format(segment.srcLast, base) + " reel=" + segment.reel + " rec-frames="
+        + span(segment.recFirst, segment.recLast) + " src-frames=" + span(segment.srcFirst, segment.srcLast);
 }
 
-std::vector<std::string> Report::lines(const RecorderTape& tape, TimeBase base)
+std::vector<std::string> Report::lines(const RecorderTape& tape, const std::vector<std::string>& reelNames, TimeBase base)
 {
     std::vector<std::string> text;
-    for (const Segment& segment : segments(tape)) {
+    for (const Segment& segment : segments(tape, reelNames)) {
         text.push_back(line(segment, base));
     }
     return text;

@@ -14,6 +14,7 @@ public:
     };
 
     static constexpr Bit cassetteOut{0, 5};
+    static constexpr Bit local{0, 0};
     static constexpr Bit standby{1, 7};
     static constexpr Bit tensionRelease{1, 6};
     static constexpr Bit stop{1, 5};
@@ -43,6 +44,7 @@ public:
     static constexpr Bit lampReverse{6, 4};
     static constexpr Bit betweenInAndOut{7, 0};
     static constexpr Bit endOfTape{8, 4};
+    static constexpr Bit recordInhibit{8, 0};
     static constexpr int editPresetByte = 5;
     static constexpr std::size_t count = 10;
 

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <poll.h>
+#include <stdexcept>
 #include <system_error>
 #include <utility>
 #include <unistd.h>
@@ -17,6 +18,7 @@ namespace {
 
 constexpr std::int64_t idleWakeMicros = 50'000;
 constexpr int maxReplyDelayMs = 8;
+constexpr int maxSampleDelayMs = 9;
 
 Options sane(Options options)
 {
@@ -31,6 +33,10 @@ Options sane(Options options)
     options.adapterLatencyMs = std::max(options.adapterLatencyMs, 0);
     options.nakEvery = std::max(options.nakEvery, 0);
     options.garbleEvery = std::max(options.garbleEvery, 0);
+    options.sampleDelayMs = std::clamp(options.sampleDelayMs, 0, maxSampleDelayMs);
+    options.lateEvery = std::max(options.lateEvery, 0);
+    options.lateMs = std::max(options.lateMs, 0);
+    options.dfFlagDropoutEvery = std::max(options.dfFlagDropoutEvery, 0);
     if (!(options.seekSpeed > 0.0)) {
         options.seekSpeed = Options{}.seekSpeed;
     }
@@ -102,50 +108,80 @@ void VirtualDecks::removeLinks()
 
 const std::string& VirtualDecks::path(Role role) const { return station(role).linkPath; }
 
-void VirtualDecks::unplug(Role role) { changePort(role, false); }
+void VirtualDecks::unplug(Role role) { changeLine(role, LineChange::Kind::Unplug); }
 
-void VirtualDecks::plugBack(Role role) { changePort(role, true); }
+void VirtualDecks::plugBack(Role role) { changeLine(role, LineChange::Kind::Plug); }
 
-void VirtualDecks::changePort(Role role, bool plugged)
+void VirtualDecks::powerCycle(Role role) { changeLine(role, LineChange::Kind::PowerCycle); }
+
+void VirtualDecks::changeLine(Role role, LineChange::Kind kind)
 {
-    std::unique_lock lock(portMutex_);
-    portChanges_.push_back({role, plugged});
-    const std::uint64_t ticket = ++portChangesAsked_;
+    std::unique_lock lock(lineMutex_);
+    lineChanges_.push_back({role, kind});
+    const std::uint64_t ticket = ++lineChangesAsked_;
     wakeUp();
-    portChanged_.wait(lock, [&] { return portChangesDone_ >= ticket; });
-    if (portFailure_) {
-        std::rethrow_exception(std::exchange(portFailure_, nullptr));
+    lineChanged_.wait(lock, [&] { return lineChangesDone_ >= ticket; });
+    if (lineFailure_) {
+        std::rethrow_exception(std::exchange(lineFailure_, nullptr));
     }
 }
 
-void VirtualDecks::servePortChanges()
+void VirtualDecks::serveLineChanges()
 {
-    std::lock_guard lock(portMutex_);
+    std::lock_guard lock(lineMutex_);
     drainWakeUps();
-    for (; !portChanges_.empty(); portChanges_.pop_front()) {
+    for (; !lineChanges_.empty(); lineChanges_.pop_front()) {
         try {
-            applyPortChange(portChanges_.front());
+            applyLineChange(lineChanges_.front());
         } catch (const std::exception&) {
-            portFailure_ = std::current_exception();
+            lineFailure_ = std::current_exception();
         }
-        ++portChangesDone_;
+        ++lineChangesDone_;
     }
-    portChanged_.notify_all();
+    lineChanged_.notify_all();
 }
 
-void VirtualDecks::applyPortChange(const PortChange& change)
+void VirtualDecks::applyLineChange(const LineChange& change)
 {
     Station& changed = station(change.role);
-    if (change.plugged && !changed.port) {
-        changed.port = std::make_unique<DeckPort>();
-        pointLink(changed.linkPath, changed.port->slavePath());
-    } else if (!change.plugged && changed.port) {
-        std::filesystem::remove(changed.linkPath);
-        changed.port.reset();
-        // What was on the wire goes with it.
-        changed.replies.clear();
-        changed.adapter.takeDue(INT64_MAX);
+    switch (change.kind) {
+    case LineChange::Kind::Plug:
+        if (!changed.port) {
+            changed.port = std::make_unique<DeckPort>();
+            pointLink(changed.linkPath, changed.port->slavePath());
+        }
+        break;
+    case LineChange::Kind::Unplug:
+        unplugStation(changed);
+        break;
+    case LineChange::Kind::PowerCycle:
+        powerCycleStation(changed);
+        break;
     }
+}
+
+void VirtualDecks::unplugStation(Station& station)
+{
+    if (!station.port) {
+        return;
+    }
+    std::filesystem::remove(station.linkPath);
+    station.port.reset();
+    // What was on the wire goes with it.
+    station.replies.clear();
+    station.adapter.takeDue(INT64_MAX);
+}
+
+void VirtualDecks::powerCycleStation(Station& station)
+{
+    {
+        std::lock_guard lock(modelMutex_);
+        const std::int64_t now = pair_.advanceToNow();
+        pair_.deck(station.role).powerCycle(now);
+        station.engine.powerCycle();
+    }
+    // Replies the deck had not sent die with it; what the adapter already holds is past it.
+    station.replies.clear();
 }
 
 void VirtualDecks::wakeUp()
@@ -169,7 +205,14 @@ std::vector<std::string> VirtualDecks::reportLines() const
 {
     std::lock_guard lock(modelMutex_);
     pair_.advanceToNow();
-    return Report::lines(pair_.recorderTape(), options_.timeBase);
+    return Report::lines(pair_.recorderTape(), pair_.reelNames(), options_.timeBase);
+}
+
+std::vector<Report::Segment> VirtualDecks::segments() const
+{
+    std::lock_guard lock(modelMutex_);
+    pair_.advanceToNow();
+    return Report::segments(pair_.recorderTape(), pair_.reelNames());
 }
 
 void VirtualDecks::setMuted(Role role, bool muted) { station(role).muted = muted; }
@@ -178,6 +221,40 @@ void VirtualDecks::setNoCue(Role role, bool noCue)
 {
     std::lock_guard lock(modelMutex_);
     pair_.deck(role).setNoCue(noCue);
+}
+
+void VirtualDecks::refuse(Role role, DeckCommand command, std::optional<int> times)
+{
+    std::lock_guard lock(modelMutex_);
+    station(role).engine.refuse(command, times);
+}
+
+void VirtualDecks::allow(Role role, DeckCommand command)
+{
+    std::lock_guard lock(modelMutex_);
+    station(role).engine.allow(command);
+}
+
+void VirtualDecks::setLocal(Role role, bool local)
+{
+    std::lock_guard lock(modelMutex_);
+    pair_.deck(role).setLocal(local);
+}
+
+void VirtualDecks::mount(const std::string& reel)
+{
+    std::lock_guard lock(modelMutex_);
+    const auto index = pair_.reelIndex(reel);
+    if (!index) {
+        throw std::invalid_argument("the player has no reel \"" + reel + "\"");
+    }
+    pair_.deck(Role::Player).mount(pair_.advanceToNow(), *index);
+}
+
+std::string VirtualDecks::mountedReel() const
+{
+    std::lock_guard lock(modelMutex_);
+    return pair_.reelNames().at(static_cast<std::size_t>(pair_.deck(Role::Player).reel()));
 }
 
 int VirtualDecks::positionFrames(Role role) const
@@ -246,7 +323,7 @@ void VirtualDecks::run()
         pollfd fds[3] = {{wakeRead_, POLLIN, 0}, {fdOf(*stations_[0]), POLLIN, 0}, {fdOf(*stations_[1]), POLLIN, 0}};
         ::ppoll(fds, 3, &timeout, nullptr);
         if (fds[0].revents & POLLIN) {
-            servePortChanges();
+            serveLineChanges();
         }
         const std::int64_t now = clock_.nowMicros();
         for (int index = 0; index < 2; ++index) {
@@ -299,7 +376,7 @@ void VirtualDecks::takeExchange(Station& station, ProtocolEngine::Exchange excha
         deliverToController(station, now);
     }
     if (!station.muted) {
-        station.replies.push_back({now + options_.replyDelayMs * 1000, std::move(exchange.reply)});
+        station.replies.push_back({exchange.sendAt, std::move(exchange.reply)});
     }
 }
 

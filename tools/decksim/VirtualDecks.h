@@ -5,6 +5,7 @@
 #include "tools/decksim/DeckPort.h"
 #include "tools/decksim/Options.h"
 #include "tools/decksim/ProtocolEngine.h"
+#include "tools/decksim/Report.h"
 #include "tools/decksim/ReportWriter.h"
 #include "tools/decksim/Role.h"
 #include "tools/decksim/SerialAdapter.h"
@@ -18,6 +19,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,6 +33,7 @@ namespace decksim {
 // back, as a USB adapter is, and come back at the same path.
 class VirtualDecks {
 public:
+    // Throws std::invalid_argument when the options name the player's reels wrongly.
     explicit VirtualDecks(Options options = {});
     ~VirtualDecks();
     VirtualDecks(const VirtualDecks&) = delete;
@@ -44,15 +47,31 @@ public:
     // Gives the deck a new line at the same path. Nothing happens to a deck that is plugged.
     // Throws std::system_error when no pseudo-terminal can be made.
     void plugBack(Role role);
+    // Switches the deck off and on again, plugged or not: it comes back stopped, with no edit
+    // preset, no points and the default preroll, its tape where it was. Recording ends; a
+    // block it was receiving and replies it had not sent yet are lost.
+    void powerCycle(Role role);
     // Every block received and sent so far.
     std::vector<TraceEntry> trace() const;
     void clearTrace();
     // The recorder's tape, one report line per segment.
     std::vector<std::string> reportLines() const;
+    // The same segments, with frame numbers and the player's reel.
+    std::vector<Report::Segment> segments() const;
     // A muted deck reads and discards, never answering.
     void setMuted(Role role, bool muted);
     // The deck never reports cue-up complete (it still moves and parks).
     void setNoCue(Role role, bool noCue);
+    // The deck answers the command with the undefined-command NAK and leaves it undone, the
+    // next times times or, with nothing, always; allow ends that.
+    void refuse(Role role, DeckCommand command, std::optional<int> times = std::nullopt);
+    void allow(Role role, DeckCommand command);
+    // The deck's REMOTE/LOCAL switch: in LOCAL it answers sense requests and refuses the rest.
+    void setLocal(Role role, bool local);
+    // Puts another of the player's reels in; the player stops, each reel keeps its own
+    // position. Throws std::invalid_argument for a reel the player does not have.
+    void mount(const std::string& reel);
+    std::string mountedReel() const;
 
     // Thread-safe inspection, exact at the moment of the call.
     int positionFrames(Role role) const;
@@ -90,19 +109,23 @@ private:
         std::atomic<bool> muted{false};
     };
 
-    struct PortChange {
+    // What happens to a deck on the serving thread, between its polls of the lines.
+    struct LineChange {
+        enum class Kind { Unplug, Plug, PowerCycle };
         Role role;
-        bool plugged;
+        Kind kind;
     };
 
     Station& station(Role role) const { return *stations_[role == Role::Player ? 0 : 1]; }
     void makeLinks();
     void removeLinks();
-    // Plugging happens on the serving thread, between its polls of the lines: it alone
-    // uses the ports' descriptors.
-    void changePort(Role role, bool plugged);
-    void servePortChanges();
-    void applyPortChange(const PortChange& change);
+    // Plugging and power cycles happen on the serving thread, between its polls of the
+    // lines: it alone uses the ports' descriptors and the replies on their way.
+    void changeLine(Role role, LineChange::Kind kind);
+    void serveLineChanges();
+    void applyLineChange(const LineChange& change);
+    void unplugStation(Station& station);
+    void powerCycleStation(Station& station);
     void drainWakeUps();
     void wakeUp();
     void run();
@@ -126,12 +149,12 @@ private:
     std::mutex reportMutex_;
     std::unique_ptr<ReportWriter> reportWriter_;
     std::string linkDir_;
-    std::mutex portMutex_;
-    std::condition_variable portChanged_;
-    std::deque<PortChange> portChanges_;
-    std::uint64_t portChangesAsked_ = 0;
-    std::uint64_t portChangesDone_ = 0;
-    std::exception_ptr portFailure_;
+    std::mutex lineMutex_;
+    std::condition_variable lineChanged_;
+    std::deque<LineChange> lineChanges_;
+    std::uint64_t lineChangesAsked_ = 0;
+    std::uint64_t lineChangesDone_ = 0;
+    std::exception_ptr lineFailure_;
     int wakeRead_ = -1;
     int wakeWrite_ = -1;
     std::atomic<bool> stopping_{false};

@@ -10,6 +10,8 @@
 #include <memory>
 #include <poll.h>
 #include <pthread.h>
+#include <stdexcept>
+#include <string>
 #include <sys/signalfd.h>
 #include <system_error>
 #include <unistd.h>
@@ -35,26 +37,76 @@ sigset_t endingSignals()
     return signals;
 }
 
+// Carries out one command and returns what it answers on standard output, a line for each
+// deck it acted on.
+std::string carryOut(decksim::VirtualDecks& decks, const decksim::InputCommand& command)
+{
+    using Kind = decksim::InputCommand::Kind;
+    const std::string commandName(decksim::DeckCommands::name(command.command));
+    std::string answer;
+    for (const decksim::Role role : command.decks) {
+        answer += roleName(role);
+        switch (command.kind) {
+        case Kind::Unplug:
+            decks.unplug(role);
+            answer += " unplugged";
+            break;
+        case Kind::Plug:
+            decks.plugBack(role);
+            answer += " plugged";
+            break;
+        case Kind::PowerCycle:
+            decks.powerCycle(role);
+            answer += " power-cycled";
+            break;
+        case Kind::Local:
+        case Kind::Remote:
+            decks.setLocal(role, command.kind == Kind::Local);
+            answer += command.kind == Kind::Local ? " local" : " remote";
+            break;
+        case Kind::Refuse:
+            decks.refuse(role, command.command, command.times);
+            answer += " refuses ";
+            answer += commandName;
+            if (command.times) {
+                answer += ' ';
+                answer += std::to_string(*command.times);
+            }
+            break;
+        case Kind::Allow:
+            decks.allow(role, command.command);
+            answer += " allows " + commandName;
+            break;
+        case Kind::Mount:
+            decks.mount(command.reel);
+            answer += " mounted " + command.reel;
+            break;
+        }
+        answer += '\n';
+    }
+    return answer;
+}
+
 void carryOut(decksim::VirtualDecks& decks, const std::string& line)
 {
-    const auto command = decksim::PlugCommand::parse(line);
-    if (!command) {
-        std::cerr << programName << ": unknown command: " << line << " (unplug or plug, then player or recorder)"
-                  << std::endl;
+    if (line.find_first_not_of(" \t\r") == std::string::npos) {
+        return;
+    }
+    decksim::InputCommand command;
+    try {
+        command = decksim::InputCommand::parse(line);
+    } catch (const decksim::UsageError& error) {
+        std::cerr << programName << ": " << error.what() << std::endl;
         return;
     }
     try {
-        if (command->plugged) {
-            decks.plugBack(command->role);
-        } else {
-            decks.unplug(command->role);
-        }
+        std::cout << carryOut(decks, command) << std::flush;
+    } catch (const std::invalid_argument& error) {
+        std::cerr << programName << ": " << error.what() << std::endl;
     } catch (const std::system_error& error) {
-        std::cerr << programName << ": cannot plug the " << roleName(command->role) << " back: " << error.what()
+        std::cerr << programName << ": cannot plug the " << roleName(command.decks.front()) << " back: " << error.what()
                   << std::endl;
-        return;
     }
-    std::cout << roleName(command->role) << (command->plugged ? " plugged" : " unplugged") << std::endl;
 }
 
 // Carries out the commands of each whole line that has come; false at the end of the input.
