@@ -153,6 +153,11 @@ public:
         if (pending_)
             strandSplit("SPLIT: with no event after it; kept, not performed");
         closeEvent();
+        for (const Note& note : headerNotes_)
+            list_.addHeaderNote(note);
+        // Some are said only when a later line settles them; the operator reads them in line order.
+        std::stable_sort(warnings_.begin(), warnings_.end(),
+                         [](const ListWarning& a, const ListWarning& b) { return a.line < b.line; });
         return {std::move(list_), std::move(warnings_)};
     }
 
@@ -161,6 +166,8 @@ private:
         Split split;
         int line = 0;
         std::string text;
+        // Where it stood among the notes of the event above it.
+        std::size_t notePosition = 0;
     };
 
     void warn(const std::string& text) { warnAt(lineNumber_, text); }
@@ -168,13 +175,10 @@ private:
 
     std::string eventName(int number) const { return "event " + std::to_string(number); }
 
-    void addNote(const Note& note)
-    {
-        if (open_)
-            open_->notes.push_back(note);
-        else
-            list_.addHeaderNote(note);
-    }
+    // The notes of the event above, or of the list before the first event.
+    std::vector<Note>& notes() { return open_ ? open_->notes : headerNotes_; }
+
+    void addNote(const Note& note) { notes().push_back(note); }
 
     void notPerformed(std::string_view body, const std::string& why)
     {
@@ -258,13 +262,15 @@ private:
         split.frames = *frames;
         if (pending_)
             strandSplit("SPLIT: followed by another SPLIT: before its event; kept, not performed");
-        pending_ = PendingSplit{split, lineNumber_, std::string(body)};
+        pending_ = PendingSplit{split, lineNumber_, std::string(body), notes().size()};
     }
 
     // A split that no event takes stays where it stood, as a statement not performed.
     void strandSplit(const std::string& why)
     {
-        addNote({Note::Kind::NotPerformed, pending_->text});
+        std::vector<Note>& above = notes();
+        above.insert(above.begin() + static_cast<std::ptrdiff_t>(pending_->notePosition),
+                     {Note::Kind::NotPerformed, pending_->text});
         warnAt(pending_->line, why);
         pending_.reset();
     }
@@ -539,6 +545,7 @@ private:
     int splitLine_ = 0;
     int assembleLine_ = 0;
     std::optional<PendingSplit> pending_;
+    std::vector<Note> headerNotes_;
 };
 
 } // namespace

@@ -119,6 +119,17 @@ std::vector<Oddity> oddities()
              ASSERT_EQ(list.headerNotes().size(), 1u);
              EXPECT_EQ(list.headerNotes()[0].text, "SPLIT: AUDIO DELAY= 00:00:00:06");
          }},
+        {"splits no event takes keep their places among the notes", ntscBase,
+         ndfHeader + "001  A V C " + oneSecond
+             + "\nSPLIT: AUDIO DELAY= 00:00:00:06\nGPI 1\nSPLIT: VIDEO DELAY= 00:00:00:04\n",
+         {{4, "followed by another"}, {5, "GPI"}, {6, "no event after it"}},
+         [](const EventList& list) {
+             const auto& notes = list[0].notes;
+             ASSERT_EQ(notes.size(), 3u);
+             EXPECT_EQ(notes[0].text, "SPLIT: AUDIO DELAY= 00:00:00:06");
+             EXPECT_EQ(notes[1].text, "GPI 1");
+             EXPECT_EQ(notes[2].text, "SPLIT: VIDEO DELAY= 00:00:00:04");
+         }},
         {"split at the end of the list", ntscBase,
          ndfHeader + "001  A V C " + oneSecond + "\nSPLIT:    AUDIO DELAY=  00:00:00:06\n",
          {{4, "no event after it"}},
