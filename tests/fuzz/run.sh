@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-targets=(deck_reply settings decksim_protocol decksim_command_line)
+targets=(deck_reply settings decksim_protocol decksim_command_line cmx3600)
 runs=build-fuzz/runs
 
 CC=clang CXX=clang++ cmake -S tests/fuzz -B build-fuzz >/dev/null
