@@ -297,11 +297,11 @@ private:
 
     void statement(std::string_view body, const std::vector<std::string_view>& fields)
     {
-        const std::string word = upper(fields.front());
+        // Motion memory data may follow its '%' without a blank.
+        const std::string word = body.front() == '%' ? "%" : upper(fields.front());
         for (const KnownStatement& known : knownStatements) {
-            if (word == known.word || (known.word[0] == '%' && body.front() == '%'))
-                return notPerformed(body, std::string(known.word) + " (" + known.meaning
-                                              + ") is kept; Kestrix does not perform it");
+            if (word == known.word)
+                return notPerformed(body, word + " (" + known.meaning + ") is kept; Kestrix does not perform it");
         }
         notPerformed(body, "a statement Kestrix does not know; kept, not performed");
     }
@@ -374,7 +374,8 @@ private:
     void checkSplit(const Event& event)
     {
         if (event.lines.size() == 1) {
-            warnAt(splitLine_, "SPLIT: before " + eventName(event.number) + ", which has one line; kept, not performed");
+            warnAt(splitLine_,
+                   "SPLIT: before " + eventName(event.number) + ", which has one line; kept, not performed");
             return;
         }
         const int apart = event.lines[1].recordIn - event.lines[0].recordIn;

@@ -39,7 +39,8 @@ std::string numberText(int number)
 
 bool upperLettersAndDigits(const std::string& reel)
 {
-    return std::all_of(reel.begin(), reel.end(), [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); });
+    const auto upperOrDigit = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); };
+    return std::all_of(reel.begin(), reel.end(), upperOrDigit);
 }
 
 class ListText {

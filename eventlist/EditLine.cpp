@@ -21,7 +21,8 @@ constexpr int largestTransitionNumber = 9999;
 
 std::optional<std::string> transitionFault(const Transition& t)
 {
-    if (t.duration < 0 || t.wipeCode < 0 || t.duration > largestTransitionNumber || t.wipeCode > largestTransitionNumber)
+    const auto fits = [](int number) { return number >= 0 && number <= largestTransitionNumber; };
+    if (!fits(t.duration) || !fits(t.wipeCode))
         return "a transition duration or wipe code outside 0 to 9999";
     if (t.kind == Transition::Kind::Cut && t.duration != 0)
         return "a cut with a duration";

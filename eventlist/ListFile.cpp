@@ -124,7 +124,12 @@ void replaceFile(const std::string& path, const std::string& text)
 
 ReadList ListFile::load(const std::string& path, TimeBase base)
 {
-    return CmxReader::read(readAll(path), base);
+    const std::string text = readAll(path);
+    try {
+        return CmxReader::read(text, base);
+    } catch (const ListError& refused) {
+        throw ListError(path + ": " + refused.what());
+    }
 }
 
 std::vector<ListWarning> ListFile::save(const std::string& path, const EventList& list)

@@ -12,7 +12,7 @@
 //
 // Saving replaces the file whole: the text goes to a temporary file beside it
 // ("<path>.tmpXXXXXX"), which is flushed to the disk and then renamed over the file, and the
-// folder is flushed too. A process killed or a machine losing power at any moment of a save
+// folder is flushed too where the file system allows it. A process killed or a machine losing power at any moment of a save
 // leaves the old list or the new one, never a mixture; a killed save may leave its temporary
 // file behind. The file keeps its permissions; a new file is readable by all.
 //
@@ -21,7 +21,7 @@
 // Two saves of the same file at once each replace it whole; the later rename wins.
 class ListFile {
 public:
-    // Throws ListError when the file cannot be read or the list does not fit the base.
+    // Throws ListError, naming the file, when it cannot be read or its list does not fit the base.
     static ReadList load(const std::string& path, TimeBase base);
     // Returns the writer's warnings. Throws ListError when the file cannot be replaced; it is
     // then as it was.

@@ -59,8 +59,8 @@ std::vector<Oddity> oddities()
     return {
         {"tabs between fields", ntscBase, ndfHeader + "001\tTAPE1\tV\tC\t" + oneSecond + "\n", {{3, "tabs"}},
          [](const EventList& list) { EXPECT_EQ(list.size(), 1u); }},
-        {"semicolon on non-drop", ntscBase, ndfHeader + "001  TAPE1 V C 01:00:00;00 01:00:01;00 01:00:00;00 01:00:01;00\n",
-         {{3, "NON-DROP"}},
+        {"semicolon on non-drop", ntscBase,
+         ndfHeader + "001  TAPE1 V C 01:00:00;00 01:00:01;00 01:00:00;00 01:00:01;00\n", {{3, "NON-DROP"}},
          [ndfHour](const EventList& list) {
              EXPECT_EQ(list[0].lines[0].recordIn, ndfHour) << "read as the FCM says, not as the separator says";
              EXPECT_FALSE(list[0].semicolonFrames);
@@ -272,11 +272,12 @@ TEST(CmxReader, AThousandEventsAreAllKeptWithWarnings)
 {
     std::string text = ndfHeader;
     for (int number = 1; number <= 1000; ++number) {
-        const int second = number % 3600;
+        const int minute = number % 3600 / 60;
+        const int second = number % 60;
         char line[160];
-        std::snprintf(line, sizeof line, "%03d  R%d V C 02:%02d:%02d:00 02:%02d:%02d:10 01:%02d:%02d:00 01:%02d:%02d:10\n",
-                      number, number % 7, second / 60, second % 60, second / 60, second % 60, second / 60, second % 60,
-                      second / 60, second % 60);
+        std::snprintf(line, sizeof line,
+                      "%03d  R%d V C 02:%02d:%02d:00 02:%02d:%02d:10 01:%02d:%02d:00 01:%02d:%02d:10\n", number,
+                      number % 7, minute, second, minute, second, minute, second, minute, second);
         text += line;
     }
     const ReadList read = CmxReader::read(text, ntscBase);

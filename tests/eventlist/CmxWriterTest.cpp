@@ -30,7 +30,8 @@ EventList oneEventList(const Event& event, TimeBase base = fps30Base)
     return list;
 }
 
-EditLine lineOf(TimeBase labels, const std::string& reel, const std::string& channels, const std::array<std::string, 4>& times)
+EditLine lineOf(TimeBase labels, const std::string& reel, const std::string& channels,
+                const std::array<std::string, 4>& times)
 {
     EditLine line;
     line.reel = reel;
@@ -49,7 +50,7 @@ TEST(CmxWriter, EventLinesStandInTheFixedColumns)
     Event cut = cutEvent(fps30Base, 0x50, "TAPE1", "01:00:10:00", "00:59:58:00", 150);
     cut.number = 1;
     EXPECT_EQ(eventLines(CmxWriter::write(oneEventList(cut)).text),
-              (std::vector<std::string>{"001  TAPE1    V     C        01:00:10:00 01:00:15:00 00:59:58:00 01:00:03:00"}));
+              std::vector<std::string>{"001  TAPE1    V     C        01:00:10:00 01:00:15:00 00:59:58:00 01:00:03:00"});
 
     const std::array<std::string, 4> outgoing{"01:05:57:17", "01:05:57:17", "01:00:21:20", "01:00:21:20"};
     const std::array<std::string, 4> incoming{"02:15:33:09", "02:15:35:24", "01:00:21:20", "01:00:24:05"};

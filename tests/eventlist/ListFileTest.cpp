@@ -109,8 +109,20 @@ TEST(ListFile, AFailedSaveSaysWhyAndLeavesWhatWasThere)
     std::filesystem::create_directory(dir.file("kestrix.edl"));
     EXPECT_THROW(ListFile::save(dir.file("kestrix.edl"), list), ListError);
     EXPECT_EQ(dir.names(), std::vector<std::string>{"kestrix.edl"});
+}
 
+TEST(ListFile, ALoadThatFailsSaysWhyAndNamesTheFile)
+{
+    ListTempDir dir;
     EXPECT_THROW(ListFile::load(dir.file("absent.edl"), fps30Base), ListError);
+    writeFile(dir.file("drop.edl"), "TITLE: T\nFCM: DROP FRAME\n");
+    try {
+        ListFile::load(dir.file("drop.edl"), fps30Base);
+        ADD_FAILURE() << "a drop-frame list loaded on the 30 base";
+    } catch (const ListError& error) {
+        EXPECT_EQ(std::string(error.what()), dir.file("drop.edl") + ": line 2: the list counts DROP FRAME and the "
+                                                                  "time base 30 does not; it needs the time base 29.97DF");
+    }
 }
 
 TEST(ListFile, AWriterKilledInTheMiddleOfWritingLeavesTheOldList)

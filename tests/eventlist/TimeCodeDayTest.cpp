@@ -71,9 +71,9 @@ TEST(DropFrameDay, EveryLabelOfADayBothWays)
     for (int frame = 0; frame < dropFrameBase.framesPerDay() && wrong < 10; ++frame, clock.advance()) {
         const char separator = frame % 2 ? ';' : ':';
         const std::string label = clock.label(separator);
-        if (TimeCodeText::format(frame, dropFrameBase, separator) != label) {
-            ADD_FAILURE() << "frame " << frame << " written as " << TimeCodeText::format(frame, dropFrameBase, separator)
-                          << ", the clock says " << label;
+        const std::string written = TimeCodeText::format(frame, dropFrameBase, separator);
+        if (written != label) {
+            ADD_FAILURE() << "frame " << frame << " written as " << written << ", the clock says " << label;
             ++wrong;
         }
         const auto fields = TimeCodeText::parse(label);
