@@ -30,5 +30,6 @@ ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
 # Fuzzing: each fuzz target for 30 s from its seed corpus, two at a time (tests/fuzz/run.sh).
 tests/fuzz/run.sh -max_total_time=30
 
-# ThreadSanitizer: the serial, deck, ui and end-to-end tests, two at a time (scripts/run-tsan.sh).
+# ThreadSanitizer: the serial, deck, event list, ui and end-to-end tests, two at a time
+# (scripts/run-tsan.sh).
 scripts/run-tsan.sh

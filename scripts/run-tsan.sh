@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the serial, deck, ui and end-to-end tests with ThreadSanitizer and runs them, two at a
-# time; any report fails the run. Qt is not instrumented: its hand-overs between threads are
+# Builds the serial, deck, event list, ui and end-to-end tests with ThreadSanitizer and runs
+# them, two at a time; any report fails the run. Qt is not instrumented: its hand-overs between threads are
 # suppressed (tests/tsan.supp), nothing of the project's own is.
 #
 # Left out: the time bounds, which the sanitizer's slowdown alone breaks: the 2 s bound on
@@ -10,8 +10,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc)
-tests=(serial/serial_tests deck/deck_tests ui/ui_tests ui/evcr_panel_tests ui/edit_log_tests
-       e2e/auto_edit_tests e2e/main_window_tests e2e/edit_points_tests e2e/process_tests)
+tests=(serial/serial_tests deck/deck_tests eventlist/eventlist_tests ui/ui_tests ui/evcr_panel_tests
+       ui/edit_log_tests e2e/auto_edit_tests e2e/main_window_tests e2e/edit_points_tests e2e/process_tests)
 
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRIX_TSAN=ON -DKESTRIX_WERROR=ON >/dev/null
 cmake --build build-tsan -j"$jobs" --target kestrix kestrix-decksim "${tests[@]##*/}"
