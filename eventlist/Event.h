@@ -42,8 +42,10 @@ struct Event {
     std::vector<Note> notes;
 
     // The event of an edit made in a Kestrix edit mode, one line from the player's reel, a cut.
-    // Throws ListError for a mode byte that records nothing (0, 0x40, any other bits) and for
-    // points whose two edits differ in length.
+    // The points are frame counts of the decks' labels on the list's labels for frameCount
+    // (EventList::labelsOf(list.frameCountMode()).frameOf(label)); the list numbers the event
+    // when it is inserted. Throws ListError for a mode byte that records nothing (0, 0x40, any
+    // other bits) and for points whose two edits differ in length.
     static Event fromEdit(std::uint8_t mode, const std::string& reel, const EditPoints& points,
                           FrameCountMode frameCount);
 

@@ -209,7 +209,8 @@ std::optional<RecordHit> EventList::atRecordFrame(int recordFrame) const
         if (const auto line = lineRecording(**event, recordFrame)) {
             const EditLine& hit = (*event)->lines[*line];
             const auto index = static_cast<std::size_t>(events_.rend() - event) - 1;
-            return RecordHit{index, *line, hit.reel, hit.sourceFrameAt(recordFrame)};
+            const int source = hit.sourceFrameAt(recordFrame);
+            return RecordHit{index, *line, hit.reel, source, labelsOf((*event)->frameCount).labelOf(source)};
         }
     }
     return std::nullopt;

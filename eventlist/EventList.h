@@ -28,12 +28,14 @@ enum class TrimPoint { RecordIn, RecordOut, SourceIn, SourceOut };
 enum class Ripple { Off, On };
 
 // Where a record frame comes from: the event and line that record it, that line's reel, and
-// the source frame that lands on it (a match frame).
+// the source frame that lands on it (a match frame), also as the label to cue the player to
+// ("HH:MM:SS:FF" in the event's labels).
 struct RecordHit {
     std::size_t index = 0;
     std::size_t line = 0;
     std::string reel;
     int sourceFrame = 0;
+    std::string sourceLabel;
 };
 
 // An edit decision list: a title, the frame-count mode it starts in, comments before the
@@ -81,9 +83,10 @@ public:
     // Ripple. Refused when a line would end before it starts or leave the day.
     void trim(std::size_t index, TrimPoint point, int frames, Ripple ripple);
 
-    // The event that records a frame of the record tape, with the matching source frame. A
-    // later event in list order records over an earlier one, so the last that holds the frame
-    // is the one on the tape; within an event the line with video is taken over an audio line.
+    // The event that records a frame of the record tape (a frame count, as the recorder's time
+    // code reads on its own base), with the matching source frame. A later event in list order
+    // records over an earlier one, so the last that holds the frame is the one on the tape;
+    // within an event the line with video is taken over an audio line.
     std::optional<RecordHit> atRecordFrame(int recordFrame) const;
 
     bool operator==(const EventList& other) const;

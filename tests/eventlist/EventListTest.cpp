@@ -245,6 +245,7 @@ TEST(EventListMatchFrame, TheEventOnTheTapeAndItsSourceFrame)
         EXPECT_EQ(hit->index, *c.index);
         EXPECT_EQ(hit->reel, c.reel);
         EXPECT_EQ(hit->sourceFrame, c.sourceFrame);
+        EXPECT_EQ(hit->sourceLabel, fps30Base.labelOf(c.sourceFrame));
     }
 
     // A later edit over an earlier one is what the tape holds.
@@ -262,4 +263,21 @@ TEST(EventListMatchFrame, TheEventOnTheTapeAndItsSourceFrame)
     EXPECT_EQ(list.atRecordFrame(3005)->line, 0u);
     EXPECT_EQ(list.atRecordFrame(3050)->line, 1u);
     EXPECT_EQ(list.atRecordFrame(3050)->sourceFrame, 650);
+}
+
+TEST(EventListMatchFrame, LabelsToCueToAreInTheEventsOwnCounting)
+{
+    // The golden programme counts drop frame, with five events counted non-drop.
+    const EventList list = CmxReader::read(dataFile("programme.edl"), dropFrameBase).list;
+    const auto dropFrame = list.atRecordFrame(frameOf(dropFrameBase, "01:00:12:00") + 10);
+    ASSERT_TRUE(dropFrame.has_value());
+    EXPECT_EQ(dropFrame->index, 2u);
+    EXPECT_EQ(dropFrame->sourceLabel, "01:02:10:14");
+
+    const TimeBase nonDrop{TimeBase::Kind::Fps2997};
+    const auto counted = list.atRecordFrame(frameOf(nonDrop, "01:03:02:00") + 45);
+    ASSERT_TRUE(counted.has_value());
+    EXPECT_EQ(counted->index, 20u);
+    EXPECT_EQ(counted->reel, "NDTAPE2");
+    EXPECT_EQ(counted->sourceLabel, "10:21:01:15");
 }
