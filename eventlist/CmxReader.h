@@ -19,7 +19,7 @@ struct ReadList {
 //
 // Read without a word: blank lines, blanks before and after a line, lower case in keywords,
 // channels and transitions, line ends LF, CRLF or CR, fields apart by any number of blanks,
-// colons or ';' '.' ',' before the frames, FCM: lines between events.
+// ':' ';' '.' or ',' before the frames of a drop-frame list, FCM: lines between events.
 // Read with a warning: tabs between fields; an event number past 999 or more than 999 events;
 // a reel longer than 8 characters (kept whole); a separator before the frames other than ':'
 // in a list counting NON-DROP FRAME; a drop-frame label that drop-frame counting skips (read
@@ -36,7 +36,7 @@ struct ReadList {
 // assemble edit. AUD 3 / AUD 4 lines add channels to the edit line above them.
 //
 // Refused with ListError, since every time code would be read wrong: a list that counts DROP
-// FRAME on a base that does not count drop frame (30, 29.97), and a list with frames 25 to 29
+// FRAME on a base that does not count drop frame (30, 29.97, 25), and a list with frames 25 to 29
 // on the 25 base. A list read and written by Kestrix reads back the same.
 class CmxReader {
 public:

@@ -23,8 +23,9 @@
 enum class TrimPoint { RecordIn, RecordOut, SourceIn, SourceOut };
 
 // With ripple on, the events that start on the record tape at or after the trimmed event's
-// end move their record in and out by as much as that end moved, so what follows keeps its
-// place after it; nothing else of them changes. With ripple off only the trimmed event changes.
+// end (before the trim) move their record in and out by as much as that end moved, so what
+// follows keeps its place after it; nothing else of them changes. With ripple off only the
+// trimmed event changes.
 enum class Ripple { Off, On };
 
 // Where a record frame comes from: the event and line that record it, that line's reel, and
