@@ -1,5 +1,6 @@
 #include "deck/Utils.h"
 
+#include "deck/ConsoleWriter.h"
 #include "deck/ThreadInterrupt.h"
 
 #include <chrono>
@@ -21,9 +22,7 @@ void Utils::DelayT(int ms)
 
 void Utils::OutLine(const std::string& text)
 {
-    // One insertion of the whole line: the standard stream locks per call, so concurrent
-    // lines never interleave.
-    std::cout << (text + '\n') << std::flush;
+    ConsoleWriter::standardOutput().write(text + '\n');
 }
 
 void Utils::Debug(const std::string& text)
@@ -76,6 +75,9 @@ std::uint8_t Utils::BYTE2ASCIIHEX(std::uint8_t value)
 
 void Utils::ExitProcess(int status)
 {
+    // A console reader that stopped reading cannot hold the process: the lines it has not
+    // taken within a second are lost.
+    ConsoleWriter::standardOutput().flush(std::chrono::seconds(1));
     std::cout.flush();
     std::fflush(nullptr);
     _exit(status);

@@ -17,8 +17,9 @@ public:
     // installed and it is interrupted, the pause ends early; nothing else happens.
     static void DelayT(int ms);
 
-    // One console line (standard output), written whole, so lines of different threads
-    // never mix.
+    // One console line (standard output), written whole and in order by the console's own
+    // thread (ConsoleWriter), so lines of different threads never mix and the caller never
+    // waits for the console's reader.
     static void OutLine(const std::string& text);
     static void Debug(const std::string& text);
 
@@ -28,8 +29,8 @@ public:
     static std::uint8_t ASCIIHEX2BYTE(std::uint8_t c);
     static std::uint8_t BYTE2ASCIIHEX(std::uint8_t value);
 
-    // Ends the process at once with the given status after flushing the console. Deck
-    // threads are never joined, so nothing may be destroyed under them: no static
-    // destructors run.
+    // Ends the process with the given status once the console lines said so far are written
+    // (a second at most). Deck threads are never joined, so nothing may be destroyed under
+    // them: no static destructors run.
     [[noreturn]] static void ExitProcess(int status);
 };

@@ -1,12 +1,15 @@
 #pragma once
 
 #include "app/Kestrix.h"
+#include "deck/ConsoleWriter.h"
 
+#include <gtest/gtest.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
-#include <sstream>
+#include <optional>
 #include <string>
 
 // A fresh folder under the system's temporary folder, removed with everything in it.
@@ -41,19 +44,26 @@ inline std::string readFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Collects what goes to the console while it lives.
+// Collects what goes to the console (standard output) from its making to the first text().
 class ConsoleCapture {
 public:
-    ConsoleCapture() : previous_(std::cout.rdbuf(captured_.rdbuf())) {}
-    ~ConsoleCapture() { std::cout.rdbuf(previous_); }
+    ConsoleCapture() { testing::internal::CaptureStdout(); }
+    ~ConsoleCapture() { text(); }
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;
 
-    std::string text() const { return captured_.str(); }
+    // The lines said so far, once the console's thread has written them.
+    const std::string& text()
+    {
+        if (!captured_) {
+            ConsoleWriter::standardOutput().flush(std::chrono::seconds(10));
+            captured_ = testing::internal::GetCapturedStdout();
+        }
+        return *captured_;
+    }
 
 private:
-    std::ostringstream captured_;
-    std::streambuf* previous_;
+    std::optional<std::string> captured_;
 };
 
 // Puts the settings fields back to their values at process start, so that each test reads

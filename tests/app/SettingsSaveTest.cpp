@@ -1,11 +1,13 @@
 #include "app/Kestrix.h"
 #include "app/SettingsFile.h"
 #include "deck/ThreadInterrupt.h"
+#include "deck/Utils.h"
 #include "tests/app/AppTestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <iostream>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -101,7 +103,7 @@ TEST_F(SettingsSaveTest, FailedSaveLeavesTheOldFileAndSaysWhy)
         setrlimit(RLIMIT_FSIZE, &limit);
         std::filesystem::current_path(dir.path());
         Kestrix::SaveProps();
-        _exit(0);
+        Utils::ExitProcess(0);
     }
     close(pipeFds[1]);
     std::string console;

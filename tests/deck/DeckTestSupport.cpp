@@ -1,5 +1,6 @@
 #include "tests/deck/DeckTestSupport.h"
 
+#include "deck/ConsoleWriter.h"
 #include "serial/backend/SerialBackend.h"
 
 #include <gtest/gtest.h>
@@ -53,6 +54,7 @@ std::string consoleOf(const std::function<void()>& block)
 {
     testing::internal::CaptureStdout();
     block();
+    ConsoleWriter::standardOutput().flush(std::chrono::seconds(10));
     return testing::internal::GetCapturedStdout();
 }
 
