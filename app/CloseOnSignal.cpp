@@ -45,6 +45,8 @@ void CloseOnSignal::install(ui::Frame& window)
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
+    // The terminal closed (SIGHUP) or the quit key pressed in it (SIGQUIT) end the program as
+    // surely as SIGTERM does, and must leave no recorder recording either.
+    for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+        sigaction(number, &action, nullptr);
 }

@@ -11,6 +11,8 @@
 #include "ui/EVCR.h"
 #include "ui/VCRPanel.h"
 
+#include <csignal>
+
 namespace {
 Utils utilsInstance;
 
@@ -33,6 +35,9 @@ void windowClosing()
 
 void Kestrix::init()
 {
+    // A console reader gone (a closed terminal, a pipe into a program that ended) must not end
+    // the program while a recorder may be recording: the write fails and the line is lost.
+    std::signal(SIGPIPE, SIG_IGN);
     utils = &utilsInstance;
     name = "KESTRIX";
     prodtitle = name;

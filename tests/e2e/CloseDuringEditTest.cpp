@@ -187,12 +187,22 @@ public:
             waitpid(pid_, nullptr, 0);
         }
         ::close(closeWrite_);
-        ::close(console_);
+        if (console_ >= 0)
+            ::close(console_);
     }
     ProgramProcess(const ProgramProcess&) = delete;
     ProgramProcess& operator=(const ProgramProcess&) = delete;
 
     void requestClose() { [[maybe_unused]] const ssize_t written = ::write(closeWrite_, "x", 1); }
+    void signal(int number) { ::kill(pid_, number); }
+    bool running() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
+    // The console's reader goes away: the program's later lines have nowhere to go.
+    void closeConsole()
+    {
+        console();
+        ::close(console_);
+        console_ = -1;
+    }
 
     // The exit status, or -1 when it did not end normally within the limit.
     int wait(Clock::duration limit)
@@ -204,11 +214,11 @@ public:
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 
-    // What the program wrote so far.
+    // What the program wrote so far (up to the console's closing).
     std::string console()
     {
         char buffer[4096];
-        for (pollfd readable{console_, POLLIN, 0}; ::poll(&readable, 1, 0) > 0;) {
+        for (pollfd readable{console_, POLLIN, 0}; console_ >= 0 && ::poll(&readable, 1, 0) > 0;) {
             const ssize_t n = ::read(console_, buffer, sizeof buffer);
             if (n <= 0)
                 break;
@@ -243,10 +253,24 @@ std::string edl(const std::filesystem::path& folder)
 
 }
 
-// Closing the window is the operator's last word: with StopOnExit off the decks are not
-// stopped, but a recorder in record is taken out of it before the program ends, and the cut
-// edit is not logged.
-TEST(CloseDuringEdit, TheRecorderLeavesRecordAndNothingIsLoggedWithStopOnExitOff)
+// The ways the program is told to end while it records.
+struct CloseRequest {
+    const char* name;
+    void (*make)(ProgramProcess&);
+};
+
+void PrintTo(const CloseRequest& request, std::ostream* out)
+{
+    *out << request.name;
+}
+
+class CloseDuringEdit : public testing::TestWithParam<CloseRequest> {};
+
+// Closing the window is the operator's last word, and a signal that ends the program (the
+// terminal it runs in closed) says the same: with StopOnExit off the decks are not stopped, but
+// a recorder in record is taken out of it before the program ends, and the cut edit is not
+// logged.
+TEST_P(CloseDuringEdit, TheRecorderLeavesRecordAndNothingIsLoggedWithStopOnExitOff)
 {
     Folder folder;
     decksim::VirtualDecks decks;
@@ -258,7 +282,7 @@ TEST(CloseDuringEdit, TheRecorderLeavesRecordAndNothingIsLoggedWithStopOnExitOff
     ASSERT_EQ(countReceived(decks, Role::Recorder, editOff), 0) << "the edit must still be recording";
 
     const auto requested = Clock::now();
-    program.requestClose();
+    GetParam().make(program);
     const int status = program.wait(seconds(20));
     const auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - requested);
     EXPECT_EQ(status, 0) << program.console();
@@ -268,6 +292,34 @@ TEST(CloseDuringEdit, TheRecorderLeavesRecordAndNothingIsLoggedWithStopOnExitOff
     EXPECT_EQ(countReceived(decks, Role::Recorder, editOff), 1) << program.console();
     EXPECT_TRUE(waitUntil([&] { return !recording(decks); }, seconds(5))) << "the recorder is still recording";
     EXPECT_EQ(edl(folder.path), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, CloseDuringEdit,
+                         testing::Values(CloseRequest{"CloseButton", [](ProgramProcess& p) { p.requestClose(); }},
+                                         CloseRequest{"Hangup", [](ProgramProcess& p) { p.signal(SIGHUP); }},
+                                         CloseRequest{"Quit", [](ProgramProcess& p) { p.signal(SIGQUIT); }}),
+                         [](const testing::TestParamInfo<CloseRequest>& info) { return std::string(info.param.name); });
+
+// A console reader gone (SIGPIPE, and an error for every later line) is no reason to end the
+// program: the edit runs to its out point, is logged, and the program ends when told, with
+// status 0.
+TEST(ConsoleGone, TheEditRunsToItsEndAndIsLogged)
+{
+    Folder folder;
+    decksim::VirtualDecks decks;
+    writeSettings(folder.path, decks);
+    ProgramProcess program(folder.path);
+
+    ASSERT_TRUE(waitUntil([&] { return recording(decks); }, seconds(60))) << program.console();
+    program.closeConsole();
+    program.signal(SIGPIPE);
+
+    EXPECT_TRUE(waitUntil([&] { return !recording(decks); }, seconds(20))) << "the recorder is still recording";
+    EXPECT_TRUE(waitUntil([&] { return !edl(folder.path).empty(); }, seconds(10))) << "the edit was not logged";
+    EXPECT_EQ(countReceived(decks, Role::Recorder, editOff), 1);
+    ASSERT_TRUE(program.running()) << "the program ended";
+    program.requestClose();
+    EXPECT_EQ(program.wait(seconds(20)), 0);
 }
 
 int main(int argc, char* argv[])

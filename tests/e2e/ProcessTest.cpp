@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <poll.h>
@@ -73,16 +74,21 @@ public:
     }
 
     void signal(int number) { kill(pid_, number); }
+    int console() const { return out_; }
 
-    // The exit status, or -1 when it did not exit normally within the limit.
-    int wait(std::chrono::milliseconds limit)
+    // The exit status, or -1 when it did not exit normally within the limit. Standard output
+    // is read meanwhile, unless the test plays a reader that stopped reading.
+    int wait(std::chrono::milliseconds limit, bool reading = true)
     {
         const auto deadline = Clock::now() + limit;
         int status = 0;
         while (waitpid(pid_, &status, WNOHANG) == 0) {
             if (Clock::now() > deadline)
                 return -1;
-            waitFor("\x01", std::chrono::milliseconds(20));
+            if (reading)
+                waitFor("\x01", std::chrono::milliseconds(20));
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         pid_ = -1;
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -203,4 +209,45 @@ TEST(Process, ClosingEndsWithinTwoSecondsWhenNeitherDeckTakesBytes)
     EXPECT_EQ(status, 0) << kestrix.output;
     EXPECT_LT(took, std::chrono::seconds(2)) << kestrix.output;
     RecordProperty("closeToExitMs", static_cast<int>(took.count()));
+}
+
+// A console nobody reads any more (a terminal paused, a pipe into a program that stalled)
+// holds neither the decks' threads nor the program's end: the lines that found no room are
+// lost, the program ends at once when told, and what did come out is whole lines.
+TEST(Process, AConsoleNobodyReadsHoldsNeitherTheDecksNorTheEnd)
+{
+    Folder folder;
+    StalledLine player, recorder;
+    writeSettings(folder.path, player.slavePath(), recorder.slavePath());
+    Child kestrix({KESTRIX_EXE}, folder.path);
+    ASSERT_TRUE(kestrix.waitFor("KESTRIX READY\n", std::chrono::seconds(30))) << kestrix.output;
+    player.fill();
+    recorder.fill();
+    ASSERT_TRUE(kestrix.waitFor("Unable to write to Serial Port\n", std::chrono::seconds(10))) << kestrix.output;
+
+    // The test fills the console's pipe through a writer of its own, whole lines at a time.
+    const int filler = open(("/proc/self/fd/" + std::to_string(kestrix.console())).c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_GE(filler, 0);
+    const std::string fillerLine = "filler\n";
+    while (write(filler, fillerLine.data(), fillerLine.size()) > 0) {
+    }
+    close(filler);
+
+    // Every poll of the stalled decks now says a line into the full console, and so does
+    // every stop of the closing.
+    const auto requested = Clock::now();
+    kestrix.signal(SIGTERM);
+    const int status = kestrix.wait(std::chrono::seconds(20), false);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - requested);
+    EXPECT_EQ(status, 0) << "the program did not end";
+    EXPECT_LT(took, std::chrono::seconds(5));
+    RecordProperty("closeToExitMs", static_cast<int>(took.count()));
+
+    kestrix.waitFor("\x01", std::chrono::seconds(5));
+    std::istringstream lines(kestrix.output.substr(kestrix.output.find("KESTRIX READY\n")));
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(line == "KESTRIX READY" || line == "Unable to write to Serial Port" || line == "filler"
+                    || line.starts_with("Console lines dropped: "))
+            << "a broken line: " << line;
+    }
 }
