@@ -9,7 +9,8 @@
 // reach a deck) never goes through here.
 class LongWaits {
 public:
-    // 1 is real time; the environment variable KESTRIX_SPEEDUP sets it for a whole process.
+    // 1 is real time; the environment variable KESTRIX_SPEEDUP sets it for a whole process
+    // where the process asks for it (the test build of the program, never the shipped one).
     static void setSpeedUp(int factor);
     static int speedUp();
     static void speedUpFromEnvironment();

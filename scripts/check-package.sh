@@ -10,6 +10,10 @@ for path in ./usr/bin/kestrix ./usr/bin/kestrix-decksim ./usr/share/applications
   grep -qx "$path" <<<"$contents" || { echo "$deb lacks $path"; exit 1; }
 done
 
+# The programs and nothing else: the test build of the program is never shipped.
+programs=$(grep '^\./usr/bin/.' <<<"$contents" | sort | tr '\n' ' ')
+[ "$programs" = "./usr/bin/kestrix ./usr/bin/kestrix-decksim " ] || { echo "$deb installs programs $programs"; exit 1; }
+
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libstdc++6 libqt6widgets6 libqt6gui6 libqt6core6; do
   grep -q "\b$library\b" <<<"$depends" || { echo "$deb does not depend on $library: $depends"; exit 1; }

@@ -13,8 +13,9 @@ trap 'kill $kestrix $decks 2>/dev/null || true; wait 2>/dev/null || true; rm -rf
 decks=$!
 for _ in $(seq 100); do grep -q '^ready$' "$folder/decks.out" && break; sleep 0.1; done
 
-# The sequence's set pauses pass quickly; the tape runs in real time.
-(cd "$folder" && KESTRIX_SPEEDUP=10 exec "$build/kestrix" >"$folder/kestrix.out") &
+# The sequence's set pauses pass quickly (only the test build allows it); the tape runs in real
+# time.
+(cd "$folder" && KESTRIX_SPEEDUP=10 exec "$build/kestrix-testable" >"$folder/kestrix.out") &
 kestrix=$!
 for _ in $(seq 100); do grep -q '^KESTRIX READY$' "$folder/kestrix.out" 2>/dev/null && break; sleep 0.1; done
 sleep 1
