@@ -35,7 +35,7 @@ Settings keys (key=value lines):
 
 Keyboard (main window; a deck key acts on the selected deck):
   F1 / F2          select the player / the recorder
-  Space            play; stop when the deck plays
+  Space            play; stop when the deck plays or an edit runs (it aborts the edit)
   J / L            shuttle reverse / forward (again: faster)
   K                stop
   Left / Right     jog one frame back / forward

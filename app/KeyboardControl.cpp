@@ -2,6 +2,7 @@
 
 #include "deck/VCR.h"
 #include "ui/EVCRPanel.h"
+#include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
 
 #include <QApplication>
@@ -135,6 +136,12 @@ bool KeyboardControl::deckKey(const QKeyEvent& key)
 
 void KeyboardControl::playOrStop()
 {
+    // During an edit play would only be refused; the operator reaching for Space wants the
+    // decks to stop, and the deck's stop aborts the edit as K does.
+    if (ui::OperatorThread::instance().refusesPresses()) {
+        selected_->bpause.click();
+        return;
+    }
     const std::string status = selected_->vcr->statusText();
     const bool playing = status.find("Play ") != std::string::npos && status.find("Stop ") == std::string::npos;
     (playing ? selected_->bpause : selected_->bplay).click();

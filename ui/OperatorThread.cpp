@@ -69,7 +69,7 @@ void OperatorThread::postPress(std::function<void()> action, bool startsSequence
     std::function<void()> refused;
     {
         std::lock_guard lock(mutex_);
-        if (sequenceRunning_ || sequencesQueued_ > 0 || sequenceActionRunning_) {
+        if (sequenceUnderway()) {
             refused = refusalHandler_;
         } else if (startsSequence) {
             ++sequencesQueued_;
@@ -100,6 +100,17 @@ void OperatorThread::setRefusalHandler(std::function<void()> handler)
 {
     std::lock_guard lock(mutex_);
     refusalHandler_ = std::move(handler);
+}
+
+bool OperatorThread::refusesPresses() const
+{
+    std::lock_guard lock(mutex_);
+    return sequenceUnderway();
+}
+
+bool OperatorThread::sequenceUnderway() const
+{
+    return sequenceRunning_ || sequencesQueued_ > 0 || sequenceActionRunning_;
 }
 
 bool OperatorThread::pauseUntil(std::chrono::steady_clock::time_point moment)

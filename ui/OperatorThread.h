@@ -37,6 +37,8 @@ public:
     void postPress(std::function<void()> action, bool startsSequence = false);
     // Told on the pressing thread when a press is refused.
     void setRefusalHandler(std::function<void()> handler);
+    // True while a press would be refused: a sequence runs, or one is queued or beginning.
+    bool refusesPresses() const;
     // Waits until the moment (to the millisecond and below); false when the sequence was
     // aborted before or during the wait.
     bool pauseUntil(std::chrono::steady_clock::time_point moment);
@@ -64,6 +66,8 @@ public:
 
 private:
     void run();
+    // Under mutex_.
+    bool sequenceUnderway() const;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_;

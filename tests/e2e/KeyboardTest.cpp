@@ -1,6 +1,7 @@
 #include "app/KeyboardControl.h"
 #include "deck/Utils.h"
 #include "tests/e2e/EditRig.h"
+#include "tools/decksim/StatusBits.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@ using decksim::Role;
 
 const Packet play{0x20, 0x01, 0x21};
 const Packet stop{0x20, 0x00, 0x20};
+const Packet editOn{0x20, 0x65, 0x85};
+const Packet editOff{0x20, 0x64, 0x84};
 
 // The main window on the virtual decks, once start-up has taken both in points.
 class Keys : public testing::Test {
@@ -46,6 +49,12 @@ protected:
         for (const Packet& packet : commands(deck))
             failure << Utils::BS2S(packet, static_cast<int>(packet.size())) << ' ';
         return failure;
+    }
+
+    bool recorderRecording() const
+    {
+        const auto bit = decksim::StatusBits::record;
+        return (rig.decks.statusBytes(Role::Recorder)[static_cast<std::size_t>(bit.byte)] & (1 << bit.bit)) != 0;
     }
 
     EditRig rig{{.window = true}};
@@ -148,4 +157,28 @@ TEST_F(Keys, EditKeysPressTheEditPanelsButtons)
     ui::OperatorThread::instance().waitUntilIdle();
     press(Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("ALL STOP"); }, 5000));
+}
+
+// Play during an edit would only be refused ("EDIT IN PROGRESS") while the recorder records on;
+// Space aborts the edit instead, as K does, whichever deck is selected: the recorder leaves
+// record at once and nothing is logged.
+TEST_F(Keys, SpaceDuringAnEditAbortsIt)
+{
+    rig.setPoints(*rig.player, "00:00:02:00", "00:00:06:00");
+    rig.setPoints(*rig.recorder, "00:00:10:00", "00:00:14:00");
+    rig.chooseMode(0x50);
+    press(Qt::Key_Return, Qt::ControlModifier);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return recorderRecording() && rig.decks.positionFrames(Role::Recorder) >= 310; }, 60000));
+    ASSERT_TRUE(rig.received(Role::Recorder, editOn).has_value());
+
+    press(Qt::Key_Space);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.statusShown("EDIT ABORTED"); }, 5000));
+    EXPECT_FALSE(rig.statusShown("EDIT IN PROGRESS"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !recorderRecording(); }, 2000)) << "the recorder records on";
+    EXPECT_EQ(rig.countReceived(Role::Recorder, editOff), 1);
+    const auto segments = rig.segments();
+    ASSERT_EQ(segments.size(), 1u);
+    EXPECT_LT(segments[0].recLast + 1, 420) << "the recording went on to the out point";
+    ui::OperatorThread::instance().waitUntilIdle();
+    EXPECT_EQ(rig.edl(), "");
 }
