@@ -1,6 +1,7 @@
 #include "deck/TimeBase.h"
 
 #include <array>
+#include <cstdlib>
 
 namespace {
 
@@ -146,6 +147,18 @@ std::string TimeBase::labelOf(int frame) const
     const int totalMinutes = totalSeconds / secondsPerMinute;
     return twoDigitText(totalMinutes / minutesPerHour) + ":" + twoDigitText(totalMinutes % minutesPerHour) + ":"
         + twoDigitText(totalSeconds % secondsPerMinute) + ":" + twoDigitText(labels % perSecond);
+}
+
+std::string TimeBase::durationText(int frames) const
+{
+    const std::int64_t count = std::abs(static_cast<std::int64_t>(frames));
+    const std::int64_t perSecond = labelsPerSecond();
+    const std::int64_t totalSeconds = count / perSecond;
+    const std::int64_t totalMinutes = totalSeconds / secondsPerMinute;
+    const std::string hours = std::to_string(totalMinutes / minutesPerHour);
+    return (frames < 0 ? "-" : "") + (hours.size() < 2 ? "0" + hours : hours) + ":" + twoDigitText(static_cast<int>(totalMinutes % minutesPerHour))
+        + ":" + twoDigitText(static_cast<int>(totalSeconds % secondsPerMinute)) + ":"
+        + twoDigitText(static_cast<int>(count % perSecond));
 }
 
 std::int64_t TimeBase::millisOf(std::int64_t frames) const

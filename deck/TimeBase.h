@@ -40,6 +40,10 @@ public:
     int framesPerDay() const;
     // "HH:MM:SS:FF" of a frame count, 0 <= frame < framesPerDay().
     std::string labelOf(int frame) const;
+    // A length of tape (an edit's duration, the frames left to a point) as "HH:MM:SS:FF":
+    // the base's labels a second, none skipped, since a length is no place on the tape that
+    // drop-frame labels could name. Hours go past 23; a negative count is shown with a '-'.
+    std::string durationText(int frames) const;
 
     // The real time of a number of frames at this base's rate, rounded to the nearest
     // millisecond (halves away from zero); negative counts give negative times.

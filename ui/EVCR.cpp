@@ -29,7 +29,7 @@ void EVCR::showLength()
 {
     // The recorder's duration is the edit's length once both its points were accepted.
     const bool valid = rvcr->inok() && rvcr->outok() && rvcr->duration() > 0;
-    localgui->showLength(valid ? rvcr->timeBase().labelOf(rvcr->duration()) : std::string());
+    localgui->showLength(valid ? rvcr->timeBase().durationText(rvcr->duration()) : std::string());
 }
 
 void EVCR::useSettings(const EditSettings& settings)

@@ -58,6 +58,32 @@ TEST(TimeBase, LabelsAndFrameCountsEachWay)
     }
 }
 
+// A length counts frames, whatever the labels of the tape it is measured on: drop-frame labels
+// name places on the tape and would add the labels skipped between them.
+TEST(TimeBase, DurationsCountFramesWithTheBasesLabelsASecondNoneSkipped)
+{
+    struct Case {
+        TimeBase base;
+        int frames;
+        const char* text;
+    };
+    const Case cases[] = {
+        {dropFrame, 0, "00:00:00:00"},
+        {dropFrame, 1800, "00:01:00:00"},         // a label would read 00:01:00:02
+        {dropFrame, 17982, "00:09:59:12"},        // a label would read 00:10:00:00
+        {dropFrame, 107892, "00:59:56:12"},       // a label would read 01:00:00:00
+        {dropFrame, 2589408, "23:58:33:18"},      // a whole day of drop-frame tape
+        {fps2997, 1800, "00:01:00:00"},
+        {fps30, 165, "00:00:05:15"},
+        {fps30, 2592000 + 30, "24:00:01:00"},     // a length may pass a day
+        {fps25, 1500, "00:01:00:00"},
+        {fps25, 24, "00:00:00:24"},
+        {fps30, -45, "-00:00:01:15"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.base.durationText(c.frames), c.text) << c.base.settingText() << " " << c.frames;
+}
+
 TEST(TimeBase, FramesPerDay)
 {
     EXPECT_EQ(fps30.framesPerDay(), 2592000);

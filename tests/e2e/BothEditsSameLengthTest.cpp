@@ -56,3 +56,16 @@ TEST(BothEditsSameLength, AnInvalidLengthLeavesTheOtherDeckAlone)
     type(recorder.endfield, "00:01:50:00");
     EXPECT_EQ(rig.panel().lengthlabel.text(), "");
 }
+
+// On drop-frame tape the edit's length is a count of frames, not a label: a minute of tape
+// across a minute that skips labels 00 and 01 is 1800 frames, 00:01:00:00.
+TEST(BothEditsSameLength, TheLengthOnDropFrameTapeCountsFrames)
+{
+    EditRig rig({.decks = {.timeBase = decksim::TimeBase::fps2997DropFrame}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.recorder->timeBase().dropFrame() && rig.player->timeBase().dropFrame(); }, 5000));
+    VCRPanel& recorder = VCRPanel::of(*rig.recorder);
+    type(recorder.cuefield, "00:00:10:00");
+    type(recorder.endfield, "00:01:10:02");
+    ASSERT_EQ(rig.recorder->duration(), 1800);
+    EXPECT_EQ(rig.panel().lengthlabel.text(), "LENGTH 00:01:00:00");
+}
