@@ -317,8 +317,7 @@ void VCRPanel::lockForCue()
         button->setEnabled(false);
         button->setBackground(Qt::darkGray);
     }
-    cueLocked_ = true;
-    applyPointLock();
+    pointLock_.hold(PointFieldLock::Holder::Cue);
 }
 
 void VCRPanel::unlockAfterCue()
@@ -327,20 +326,14 @@ void VCRPanel::unlockAfterCue()
         button->setEnabled(true);
         button->setBackground(Qt::lightGray);
     }
-    cueLocked_ = false;
-    applyPointLock();
+    pointLock_.release(PointFieldLock::Holder::Cue);
 }
 
 void VCRPanel::lockForEdit(bool locked)
 {
-    editLocked_ = locked;
-    applyPointLock();
-}
-
-void VCRPanel::applyPointLock()
-{
     // A cue ending during an edit must not open the points the edit is using.
-    const bool editable = !cueLocked_ && !editLocked_;
-    cuefield.setEditable(editable);
-    endfield.setEditable(editable);
+    if (locked)
+        pointLock_.hold(PointFieldLock::Holder::Edit);
+    else
+        pointLock_.release(PointFieldLock::Holder::Edit);
 }

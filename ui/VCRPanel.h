@@ -4,6 +4,7 @@
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Panel.h"
+#include "ui/PointFieldLock.h"
 #include "ui/ScrollBar.h"
 #include "ui/TextField.h"
 
@@ -87,10 +88,11 @@ public:
     ui::Label recordtally;
 
 private:
-    void applyPointLock();
     // The cue thread and the operator thread lock the points for different reasons.
-    std::atomic<bool> cueLocked_{false};
-    std::atomic<bool> editLocked_{false};
+    PointFieldLock pointLock_{[this](bool editable) {
+        cuefield.setEditable(editable);
+        endfield.setEditable(editable);
+    }};
 
     void listener(const std::string& command);
     void VSB(int value);

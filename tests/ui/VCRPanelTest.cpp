@@ -293,6 +293,30 @@ TEST_F(DeckPanels, LockingForACueDisablesCueAndReviewAndThePoints)
     EXPECT_TRUE(panel.endfield.isEditable());
 }
 
+// The cue thread and the edit hold the points each for itself: a cue ending during an edit leaves
+// them locked, and a cue that superseded another opens them with its single unlock.
+TEST_F(DeckPanels, ThePointsOpenOnlyWhenNeitherACueNorAnEditHoldsThem)
+{
+    VCRPanel& panel = VCRPanel::of(*player);
+    auto editable = [&] {
+        QCoreApplication::processEvents();
+        const bool shown = !static_cast<QLineEdit*>(panel.cuefield.qwidget())->isReadOnly()
+            && !static_cast<QLineEdit*>(panel.endfield.qwidget())->isReadOnly();
+        EXPECT_EQ(shown, panel.cuefield.isEditable() && panel.endfield.isEditable()) << "the fields show another lock";
+        return shown;
+    };
+    panel.lockForEdit(true);
+    panel.lockForCue();
+    panel.unlockAfterCue();
+    EXPECT_FALSE(editable()) << "a cue that ended opened the points of a running edit";
+    panel.lockForCue();
+    panel.lockForCue();
+    panel.lockForEdit(false);
+    EXPECT_FALSE(editable()) << "an edit that ended opened the points of a running cue";
+    panel.unlockAfterCue();
+    EXPECT_TRUE(editable()) << "the cue that took over left the points locked";
+}
+
 TEST(DeckPanelOnLanc, PointFieldsShowEvenFramesOnly)
 {
     decksim::VirtualDecks decks;
