@@ -47,8 +47,8 @@ Keyboard (main window; a deck key acts on the selected deck):
 While a point field has the focus, keys type into it and Enter enters the point.
 
 Exit statuses:
-  0  the main window was closed, a deck's serial port could not be opened, or an option
-     above printed its text
+  0  the main window was closed (or SIGTERM, SIGINT, SIGHUP or SIGQUIT closed it), a
+     deck's serial port could not be opened, or an option above printed its text
   1  the settings file is missing, unreadable or has a missing or malformed setting, or
      there is no serial backend for this system
 )";

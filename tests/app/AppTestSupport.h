@@ -47,7 +47,12 @@ inline std::string readFile(const std::string& path)
 // Collects what goes to the console (standard output) from its making to the first text().
 class ConsoleCapture {
 public:
-    ConsoleCapture() { testing::internal::CaptureStdout(); }
+    ConsoleCapture()
+    {
+        // Lines said before the capture are not its own.
+        ConsoleWriter::standardOutput().flush(std::chrono::seconds(10));
+        testing::internal::CaptureStdout();
+    }
     ~ConsoleCapture() { text(); }
     ConsoleCapture(const ConsoleCapture&) = delete;
     ConsoleCapture& operator=(const ConsoleCapture&) = delete;

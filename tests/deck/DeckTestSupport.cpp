@@ -52,6 +52,8 @@ FakeBackend::~FakeBackend()
 
 std::string consoleOf(const std::function<void()>& block)
 {
+    // Lines said before the block are not the block's.
+    ConsoleWriter::standardOutput().flush(std::chrono::seconds(10));
     testing::internal::CaptureStdout();
     block();
     ConsoleWriter::standardOutput().flush(std::chrono::seconds(10));
