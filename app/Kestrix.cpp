@@ -5,6 +5,7 @@
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
 #include "deck/LongWaits.h"
+#include "deck/RecordGuard.h"
 #include "deck/Utils.h"
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
@@ -15,6 +16,10 @@
 
 namespace {
 Utils utilsInstance;
+
+// A recorder that records on after an edit gets this long to confirm that its guard has
+// stopped it before the program ends regardless.
+constexpr auto guardAtExit = std::chrono::seconds(5);
 
 // The main window's closing handler: stop both decks (twice, half a second apart, so a deck
 // that missed the first stop still gets one) and end the process.
@@ -27,6 +32,8 @@ void windowClosing()
         Kestrix::pvcr->stopvcr();
         Kestrix::rvcr->stopvcr();
     }
+    if (!Kestrix::rvcr->recordGuard().waitUntilClear(guardAtExit))
+        Utils::OutLine("Record VCR: RECORDER STILL RECORDING AT EXIT");
     Kestrix::pvcr->link().closeForExit();
     Kestrix::rvcr->link().closeForExit();
     Utils::ExitProcess(0);

@@ -224,6 +224,8 @@ const char* outcomeName(EditOutcome::Kind kind)
         return "aborted";
     case EditOutcome::Kind::Refused:
         return "refused";
+    case EditOutcome::Kind::Failed:
+        return "failed";
     }
     return "?";
 }

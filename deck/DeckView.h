@@ -32,6 +32,9 @@ public:
     virtual void showTransport(const TransportLamps& lamps) = 0;
     // The record tally: on while the deck records or is in edit.
     virtual void showRecordTally(bool recording) = 0;
+    // A warning the operator must not miss (shown in red), standing until it is cleared with
+    // an empty text: a recorder recording on after its edit.
+    virtual void showAlarm(const std::string& text) = 0;
 
     // The point as the operator left it: what was typed, or what the deck last showed.
     virtual std::string pointText(Point point) const = 0;

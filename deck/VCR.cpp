@@ -2,6 +2,7 @@
 
 #include "deck/CueThread.h"
 #include "deck/LongWaits.h"
+#include "deck/RecordGuard.h"
 #include "deck/ReplyBlock.h"
 #include "deck/TCThread.h"
 #include "deck/Utils.h"
@@ -82,6 +83,7 @@ public:
     void ShowPolledStatus(const std::string&) override {}
     void showTransport(const TransportLamps&) override {}
     void showRecordTally(bool) override {}
+    void showAlarm(const std::string&) override {}
     std::string pointText(Point) const override { return "00:00:00:00"; }
     void showPoint(Point, const std::string&) override {}
     void showOutPointRefused(bool) override {}
@@ -93,7 +95,12 @@ public:
 }
 
 VCR::VCR(const std::string& comport, bool lanc, bool type, ReconSetUp recon)
-    : comport_(comport), lanc_(lanc), type_(type), recon_(recon), view_(std::make_unique<Unseen>())
+    : comport_(comport),
+      lanc_(lanc),
+      type_(type),
+      recon_(recon),
+      view_(std::make_unique<Unseen>()),
+      guard_(std::make_unique<RecordGuard>(*this))
 {
     MakeSerial();
     Utils::OutLine(type_ ? "Setting Up Record VCR" : "Setting Up Play VCR");
@@ -111,6 +118,7 @@ VCR::~VCR()
         poller = std::move(tcthread_);
     }
     poller.reset();
+    guard_.reset();
     cuethread_.reset();
     view_.reset();
     sop_.reset();
@@ -249,10 +257,15 @@ void VCR::reportReplyFailure(const Reply& reply)
 
 void VCR::CommandStatus()
 {
+    readStatus();
+}
+
+std::optional<DeckStatus> VCR::readStatus()
+{
     const Reply reply = CommandB0(bsgetstatus);
     // The panel says the deck is offline until it is back.
     if (!sop_->online())
-        return;
+        return std::nullopt;
     if (reply.answered() && reply.count >= fullStatusLength) {
         std::string text = ExtractStatusString(reply);
         {
@@ -265,6 +278,7 @@ void VCR::CommandStatus()
         view_->ShowPolledStatus("No VCR Status");
     if (!sop_->hasOutStream())
         view_->ShowPolledStatus("No VCR Detected");
+    return DeckStatus::from(reply);
 }
 
 std::string VCR::ExtractStatusString(const Reply& reply)

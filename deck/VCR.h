@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deck/DeckStatus.h"
 #include "deck/DeckView.h"
 #include "deck/Reply.h"
 #include "deck/TimeBase.h"
@@ -18,6 +19,7 @@
 class VCRPort;
 class TCThread;
 class CueThread;
+class RecordGuard;
 
 using Packet = std::vector<std::uint8_t>;
 
@@ -63,6 +65,9 @@ public:
     // acknowledgement is lost; the reply of the last try.
     Reply CommandAcknowledged(const Packet& packet);
     void CommandStatus();
+    // Reads the deck's status now and shows it, as a poll does; nothing when the deck gave
+    // none (a refusal, a bad reply, silence, the deck offline).
+    std::optional<DeckStatus> readStatus();
     std::string ExtractStatusString(const Reply& reply);
     // True when the deck answered with a time code.
     bool CommandB8();
@@ -88,9 +93,15 @@ public:
     // port has been opened and set up again.
     bool online() const;
     // Tries once to open the deck's port again; when it opens, sends the deck its set-up
-    // packets again and says the deck is back. True when the deck is online. The polling
-    // thread calls it.
+    // packets and its presets again and says the deck is back. True when the deck is online.
+    // The polling thread calls it, and the record guard while it guards. A recorder that may
+    // be recording gets edit off and stop before anything else.
     bool reconnect();
+    // Sends every preset kept (edit mode, in and out points, preroll time) again; true when
+    // the deck acknowledged each. An edit does it before it moves any tape.
+    bool resendPresets();
+    // Guards the recorder's recording beyond the edit that began it.
+    RecordGuard& recordGuard() { return *guard_; }
 
     // --- transport ---
     void play();
@@ -108,7 +119,8 @@ public:
     void toggleee(bool on);
     void shutfwd(int speed);
     void shutrev(int speed);
-    void setemode(std::uint8_t mode);
+    // Sends the edit preset; the deck's reply.
+    Reply setemode(std::uint8_t mode);
     void editstop();
     void status();
     void setmoving(int value);
@@ -247,6 +259,9 @@ private:
     void reportReplyFailure(const Reply& reply);
     // The set-up packets a deck gets when its port has opened: RECON's, the time mode.
     void sendSetUp();
+    // A preset (edit mode, in and out points, preroll time) must be acknowledged, and is kept
+    // to be sent again to a deck that comes back: it may have been switched off meanwhile.
+    Reply sendPreset(const Packet& packet);
     // Says once, on the console and the view, that the deck's port failed.
     void sayOfflineOnce();
     void sayOnline(int failedWrites);
@@ -272,6 +287,11 @@ private:
     std::function<void()> reconciler_;
     // Failures already said on the console.
     std::set<std::string> reportedFailures_;
+    // The last preset of each kind sent, in the order they were first sent.
+    std::vector<Packet> presets_;
+    // One reconnection at a time: the polling thread and the record guard both try.
+    std::mutex reconnectMutex_;
+    std::unique_ptr<RecordGuard> guard_;
     // Made by GetTC on the main thread; held off and told of review by other threads.
     std::unique_ptr<TCThread> tcthread_;
 

@@ -96,7 +96,7 @@ void VCR::makepreroll(int seconds)
 
 void VCR::setpreroll()
 {
-    CommandB0(packetCopy(bssetpreroll));
+    sendPreset(packetCopy(bssetpreroll));
 }
 
 void VCR::dopreroll()

@@ -126,7 +126,7 @@ void VCR::setdirectin()
 {
     checkPoints(*this, *view_);
     setcue(0);
-    CommandAcknowledged(packetCopy(bsindata));
+    sendPreset(packetCopy(bsindata));
     inok_ = true;
     setdirectout();
 }
@@ -136,14 +136,14 @@ void VCR::setdirectout()
     checkPoints(*this, *view_);
     outok_ = false;
     setcue(1);
-    CommandAcknowledged(packetCopy(bsoutdata));
+    sendPreset(packetCopy(bsoutdata));
     CalcDuration();
     if (duration_ <= 0) {
         view_->ShowStatus(outPointRefusedText);
         DelayT(500);
         // The deck's out point goes back to zero time.
         MakeCueString("00:00:00:00");
-        CommandAcknowledged(packetCopy(bsoutdata));
+        sendPreset(packetCopy(bsoutdata));
         view_->showOutPointRefused(true);
     } else {
         view_->showOutPointRefused(false);

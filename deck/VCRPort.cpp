@@ -315,7 +315,7 @@ std::string VCRPort::offlineReason() const
     return offlineReason_;
 }
 
-bool VCRPort::reopen()
+bool VCRPort::reopen(const std::vector<std::vector<std::uint8_t>>& firstRequests)
 {
     std::lock_guard lock(lock_);
     if (!offline_)
@@ -335,7 +335,11 @@ bool VCRPort::reopen()
     setUpLines();
     quietSetUp_ = false;
     offline_ = false;
-    return true;
+    for (const auto& request : firstRequests) {
+        if (writeRequest(request))
+            readReply(request);
+    }
+    return !offline_;
 }
 
 int VCRPort::writeLimitMs()

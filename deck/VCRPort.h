@@ -61,8 +61,9 @@ public:
     // Why the link went offline, for the operator.
     std::string offlineReason() const;
     // Tries once to open the same port name again and set it up as at start-up, quietly;
-    // true when the link is online.
-    bool reopen();
+    // true when the link is online. The first requests go out before any other thread can
+    // reach the deck.
+    bool reopen(const std::vector<std::vector<std::uint8_t>>& firstRequests = {});
     // The writes that failed since the link went offline; counting starts again from 0.
     int takeFailedWrites() { return failedWrites_.exchange(0); }
 

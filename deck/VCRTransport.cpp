@@ -98,9 +98,9 @@ void VCR::shutrev(int speed)
     CommandB0(withDataByte(bsshutrev, speed));
 }
 
-void VCR::setemode(std::uint8_t mode)
+Reply VCR::setemode(std::uint8_t mode)
 {
-    CommandB0(withDataByte(bseditpreset, mode));
+    return sendPreset(withDataByte(bseditpreset, mode));
 }
 
 Packet VCR::withDataByte(Packet& packet, int value)

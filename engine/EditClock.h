@@ -7,6 +7,8 @@
 class EditClock {
 public:
     using Clock = std::chrono::steady_clock;
+    // The timed commands of a roll.
+    enum class Write { EditOn, EditOff };
 
     virtual ~EditClock() = default;
 
@@ -14,6 +16,10 @@ public:
     // Moments are tape timing: they are kept exactly.
     virtual bool waitUntil(Clock::time_point when) = 0;
     virtual bool aborted() const = 0;
+
+    // Waits for the moment a timed command is to be written. It is a wait like any other in
+    // service; a test's clock wakes it late on purpose, as a loaded machine may.
+    virtual bool waitForWrite(Clock::time_point when, Write) { return waitUntil(when); }
 
     // One of the sequence's set pauses (for a deck to get somewhere, for the operator to read
     // a text); false when the sequence was aborted.

@@ -4,6 +4,7 @@
 #include "engine/EditClock.h"
 #include "engine/EditProgress.h"
 #include "engine/EditRoll.h"
+#include "deck/Utils.h"
 
 #include <algorithm>
 
@@ -16,14 +17,38 @@ constexpr int assembleOverrunSeconds = 2;
 // After edit off has taken effect: two more frames before the decks stop.
 constexpr int settleFrames = 2;
 
-EditOutcome refused()
+EditOutcome outcomeOf(EditOutcome::Kind kind)
 {
-    return {EditOutcome::Kind::Refused, false};
+    EditOutcome outcome;
+    outcome.kind = kind;
+    return outcome;
 }
 
-EditOutcome aborted(bool onTape = false)
+EditOutcome refused()
 {
-    return {EditOutcome::Kind::Aborted, onTape};
+    return outcomeOf(EditOutcome::Kind::Refused);
+}
+
+EditOutcome aborted()
+{
+    return outcomeOf(EditOutcome::Kind::Aborted);
+}
+
+constexpr const char* clockTimedText = "CLOCK-TIMED EDIT";
+// Status reads a deck is given before it counts as one that does not answer.
+constexpr int statusTries = 3;
+
+// What the console says of an edit aborted while the recorder recorded: the frames the tape
+// holds, from the record in point to the last frame recorded.
+void sayRecordedStretch(const VCR& recorder, const std::optional<RecordedStretch>& recorded)
+{
+    const TimeBase base = recorder.timeBase();
+    if (!recorded || recorded->end <= recorded->first) {
+        Utils::OutLine("Record VCR: EDIT ABORTED - RECORDING NOT CONFIRMED");
+        return;
+    }
+    Utils::OutLine("Record VCR: EDIT ABORTED - RECORDED " + base.labelOf(recorded->first) + " TO "
+                   + base.labelOf(recorded->end - 1));
 }
 
 // The frame count of a point on the deck's base; a label the base does not have throws.
@@ -95,11 +120,53 @@ EditOutcome EditEngine::autoEdit(const EditRequest& request)
         progress_.status("OUTPOINT NOT VALID");
         return refused();
     }
+    if (!decksReady(request))
+        return refused();
+    // Without the recorder's time code only the clock times the edit: the operator decides.
+    const bool clockTimed = recorder_.isLanc();
+    if (clockTimed && !progress_.confirm(clockTimedText))
+        return refused();
+    return cueAndRoll(request, clockTimed);
+}
+
+bool EditEngine::decksReady(const EditRequest& request)
+{
+    if (!recorder_.setemode(request.mode).answered()) {
+        progress_.status("RECORDER: EDIT PRESET REFUSED");
+        return false;
+    }
+    return deckReady(recorder_, request) && deckReady(player_, request);
+}
+
+bool EditEngine::deckReady(VCR& deck, const EditRequest& request)
+{
+    const bool recorder = &deck == &recorder_;
+    std::optional<DeckStatus> status;
+    for (int attempt = 0; attempt < statusTries && !status; ++attempt)
+        status = deck.readStatus();
+    const std::string name = recorder ? "RECORDER: " : "PLAYER: ";
+    if (!status) {
+        progress_.status(name + "NO STATUS");
+        return false;
+    }
+    if (const std::string refusal = status->refusal(recorder); !refusal.empty()) {
+        progress_.status(refusal);
+        return false;
+    }
+    if (recorder && status->editPreset() != (request.mode & DeckStatus::presetBits)) {
+        progress_.status(name + "EDIT MODE NOT SET");
+        return false;
+    }
+    return true;
+}
+
+EditOutcome EditEngine::cueAndRoll(const EditRequest& request, bool clockTimed)
+{
     if (!cueBoth())
         return clock_.aborted() ? aborted() : refused();
     if (!prerollBoth())
         return clock_.aborted() ? aborted() : refused();
-    return roll(request);
+    return roll(request, clockTimed);
 }
 
 bool EditEngine::cueBoth()
@@ -138,7 +205,13 @@ bool EditEngine::prerollBoth()
     return true;
 }
 
-EditOutcome EditEngine::roll(const EditRequest& request)
+EditOutcome EditEngine::failed(const std::string& text)
+{
+    progress_.status(text);
+    return outcomeOf(EditOutcome::Kind::Failed);
+}
+
+EditOutcome EditEngine::roll(const EditRequest& request, bool clockTimed)
 {
     const int labels = recorder_.timeBase().labelsPerSecond();
     const int overrun = request.mode == assemble ? assembleOverrunSeconds * labels : 0;
@@ -149,22 +222,60 @@ EditOutcome EditEngine::roll(const EditRequest& request)
     plan.recorderPreroll = request.recorderPreroll * labels;
     plan.onTarget = plan.recIn + request.adjust;
     plan.offTarget = framesOf(recorder_, request.recOut) + overrun + request.adjust;
+    plan.editDelay = -request.adjust;
     plan.settleFrames = std::max(0, -request.adjust) + settleFrames;
-    switch (EditRoll(player_, recorder_, clock_, progress_, plan).run()) {
+    plan.clockTimed = clockTimed;
+    const EditRoll::Result result = EditRoll(player_, recorder_, clock_, progress_, plan).run();
+    EditOutcome outcome;
+    outcome.timing = result.timing;
+    outcome.recorded = result.recorded;
+    switch (result.ending) {
     case EditRoll::Ending::SyncError:
         progress_.status("SYNC ERROR - NO EDIT");
         return refused();
-    case EditRoll::Ending::AbortedBeforeEditOn:
+    case EditRoll::Ending::Missed:
+        return failed("EDIT MISSED - NOTHING RECORDED");
+    case EditRoll::Ending::NothingRecorded:
+        return failed("EDIT FAILED - NOTHING RECORDED");
+    case EditRoll::Ending::NotConfirmed:
+        return failed("EDIT NOT CONFIRMED BY THE RECORDER");
+    case EditRoll::Ending::RecorderDidNotStop:
+        return failed("EDIT FAILED - RECORDER DID NOT STOP");
+    case EditRoll::Ending::PlayRefused:
+        return failed(result.playerRefused ? "PLAYER: PLAY REFUSED - NO EDIT" : "RECORDER: PLAY REFUSED - NO EDIT");
+    case EditRoll::Ending::RecorderNotFollowed:
+        // Nothing was recorded; the edit may be made again, timed by the clock alone.
+        if (clockTimed || !progress_.confirm(clockTimedText))
+            return failed("NO TIME CODE FROM RECORDER - NO EDIT");
+        return cueAndRoll(request, true);
     case EditRoll::Ending::AbortedWhileRecording:
-        return aborted();
+        sayRecordedStretch(recorder_, result.recorded);
+        outcome.kind = EditOutcome::Kind::Aborted;
+        return outcome;
+    case EditRoll::Ending::AbortedBeforeEditOn:
+    case EditRoll::Ending::DeckLost:
+        outcome.kind = EditOutcome::Kind::Aborted;
+        return outcome;
     case EditRoll::Ending::Recorded:
         break;
     }
-    if (!clock_.pause(std::chrono::milliseconds(2000)))
-        return aborted(true);
+    outcome.onTape = true;
+    outcome.overrun = std::max(0, result.overrun);
+    outcome.exact = outcome.overrun == 0 && !result.sourceUnverified && !clockTimed;
+    if (outcome.overrun > 0)
+        progress_.status("EDIT OVERRAN BY " + std::to_string(outcome.overrun) + " FRAMES");
+    else if (result.sourceUnverified)
+        progress_.status("SOURCE NOT VERIFIED");
+    else if (clockTimed)
+        progress_.status(clockTimedText);
+    if (!clock_.pause(std::chrono::milliseconds(2000))) {
+        outcome.kind = EditOutcome::Kind::Aborted;
+        return outcome;
+    }
     progress_.step(EditStep::CueRecorderOut);
     recorder_.cue(1);
-    return {EditOutcome::Kind::Completed, true};
+    outcome.kind = EditOutcome::Kind::Completed;
+    return outcome;
 }
 
 EditOutcome EditEngine::preview(const EditRequest& request)
@@ -182,5 +293,5 @@ EditOutcome EditEngine::preview(const EditRequest& request)
     player_.preview();
     recorder_.preview();
     progress_.step(EditStep::Preview);
-    return {EditOutcome::Kind::Completed, false};
+    return outcomeOf(EditOutcome::Kind::Completed);
 }

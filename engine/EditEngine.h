@@ -2,6 +2,8 @@
 
 #include "engine/EditRequest.h"
 
+#include <string>
+
 class VCR;
 class EditClock;
 class EditProgress;
@@ -13,9 +15,9 @@ class EditEngine {
 public:
     EditEngine(VCR& player, VCR& recorder, EditClock& clock, EditProgress& progress);
 
-    // Cue both decks, preroll, roll, record from the recorder's in point to its out point,
-    // stop, and cue the recorder to its out point. A text that is not a time code on its
-    // deck's base throws InvalidTimeCode before anything is sent.
+    // Checks both decks, cues them, prerolls, rolls, records from the recorder's in point to
+    // its out point, stops, and cues the recorder to its out point. A text that is not a time
+    // code on its deck's base throws InvalidTimeCode before anything is sent.
     EditOutcome autoEdit(const EditRequest& request);
     // The decks' own preview of the edit.
     EditOutcome preview(const EditRequest& request);
@@ -24,13 +26,21 @@ private:
     // The checks both sequences make first; false after the operator's text.
     bool inPointsOk(const EditRequest& request);
     bool modeChosen(const EditRequest& request);
+    // Before anything moves: the edit mode preset taken by the recorder, and both decks able
+    // to take part (not in LOCAL, a tape in, no hard error, the recorder's tape not
+    // protected); false after the operator's text.
+    bool decksReady(const EditRequest& request);
+    bool deckReady(VCR& deck, const EditRequest& request);
     // Waits until the deck is cued and parked, up to waits x ms; false on an abort.
     bool waitCued(VCR& deck, int waits, int ms);
     // Waits until the deck's cue thread has parked it; false on an abort.
     bool waitCueEnded(VCR& deck);
     bool cueBoth();
     bool prerollBoth();
-    EditOutcome roll(const EditRequest& request);
+    // Cues, prerolls and rolls; clock-timed when the recorder's time code cannot time it.
+    EditOutcome cueAndRoll(const EditRequest& request, bool clockTimed);
+    EditOutcome roll(const EditRequest& request, bool clockTimed);
+    EditOutcome failed(const std::string& text);
 
     VCR& player_;
     VCR& recorder_;

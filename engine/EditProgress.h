@@ -24,7 +24,10 @@ public:
 
     virtual void step(EditStep step) = 0;
     // During the roll the frames to the record in point, while recording those to the out
-    // point, as a time code of the recorder's base.
+    // point, as a count of frames shown as HH:MM:SS:FF.
     virtual void countdown(EditStep current, const std::string& left) = 0;
     virtual void status(const std::string& text) = 0;
+    // Asks the operator whether to go on (the question is one of the edit's texts); false
+    // when the operator declines, or when no one can answer.
+    virtual bool confirm(const std::string& question) = 0;
 };

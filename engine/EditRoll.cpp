@@ -1,37 +1,45 @@
 #include "engine/EditRoll.h"
 
+#include "deck/RecordGuard.h"
+#include "deck/Utils.h"
 #include "deck/VCR.h"
-#include "engine/EditClock.h"
 #include "engine/EditProgress.h"
+#include "engine/RealTimeScheduling.h"
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 namespace {
 
-// No reading may be under way when a command is due: a round of readings of both decks
-// takes at most two waits for a frame boundary and two of the longest exchanges (a reply
-// that never comes, with the USB adapter's allowance), plus a margin.
-constexpr auto readAhead = std::chrono::milliseconds(2 * 34 + 2 * 45 + 40);
+// A deck answers a request within this time of receiving it.
+constexpr int deckTurnaroundMs = 9;
+// The longest a reading may take: an exchange's deadline, the quiet the link waits for after
+// a failed one, and a late wake. No reading may be under way when a command is due.
+constexpr auto longestExchange = std::chrono::milliseconds(110);
+constexpr auto readAhead = longestExchange + std::chrono::milliseconds(10);
 // Far from the next command the decks are read about once a frame, to spare the line.
 constexpr auto farAhead = std::chrono::seconds(1);
 constexpr auto farReadingPause = std::chrono::milliseconds(30);
-// Readings without a time code before a deck counts as one whose time code cannot be followed.
+// The last moments before a timed write are spun through, not slept: a thread woken from a
+// sleep may come back a millisecond or more late.
+constexpr auto spinSpan = std::chrono::milliseconds(2);
+// Readings in a row without a time code before a deck counts as one that cannot be followed.
 constexpr int unanswered = 20;
-// The player must lead the recorder by a fraction of a frame, so that each recorded frame
-// takes the player's frame of the same label; a nudge aims at half a frame.
-constexpr double leadLow = -0.3;
-constexpr double leadHigh = 0.95;
+// The recorder's status is read on one round in this many.
+constexpr int roundsPerStatus = 4;
+// The player leads the recorder by half a frame, so that each recorded frame takes the
+// player's frame of the same label; an offset is taken when its whole uncertainty lies
+// inside the frame with this margin to either edge.
 constexpr double leadTarget = 0.5;
-// A command for a frame takes effect at the start of the frame after the one it arrives in.
-// It is sent a quarter of a frame into the frame before: a thread woken late on a loaded
-// machine still has three quarters of a frame, and the position is known far better than a
-// quarter of a frame.
-constexpr double fireAhead = 0.75;
-constexpr double settledSpread = 0.5;
+constexpr double leadMargin = 0.02;
 constexpr int maxNudges = 4;
 // Frames past the preroll by which a recorder must have been seen rolling.
 constexpr int rollTolerance = 30;
+// Frames after its effect by which the recorder's status must show a command carried out.
+constexpr int confirmFrames = 2;
+// Tries of edit off before the record guard takes over.
+constexpr int editOffTries = 5;
 // Variable-speed play: 10^(NN/32 - 2) times play speed.
 constexpr std::uint8_t fasterSpeed = 0x48;  // about 1.78x
 constexpr std::uint8_t slowerSpeed = 0x38;  // about 0.56x
@@ -74,6 +82,19 @@ private:
     VCR& recorder_;
 };
 
+// The record guard armed for the recording: unless the recorder's status confirmed that it
+// left record, the guard takes over however the roll ends, an exception included.
+class GuardedRecording {
+public:
+    GuardedRecording(RecordGuard& guard, int recordEnd) : guard_(guard) { guard_.arm(recordEnd); }
+    ~GuardedRecording() { guard_.enforce(); }
+    GuardedRecording(const GuardedRecording&) = delete;
+    GuardedRecording& operator=(const GuardedRecording&) = delete;
+
+private:
+    RecordGuard& guard_;
+};
+
 }
 
 EditRoll::EditRoll(VCR& player, VCR& recorder, EditClock& clock, EditProgress& progress, const Plan& plan)
@@ -82,22 +103,32 @@ EditRoll::EditRoll(VCR& player, VCR& recorder, EditClock& clock, EditProgress& p
       clock_(clock),
       progress_(progress),
       plan_(plan),
+      base_(recorder.timeBase()),
       playerPosition_(msPerFrameOf(player)),
-      recorderPosition_(msPerFrameOf(recorder))
+      recorderPosition_(msPerFrameOf(recorder)),
+      watchdog_(recorder)
 {
 }
 
-EditRoll::Ending EditRoll::run()
+EditRoll::Result EditRoll::run()
 {
     PollingHeld held(player_, recorder_);
+    RealTimeScheduling realTime;
+    result_.timing.realTime = realTime.active();
     if (!start())
-        return Ending::AbortedBeforeEditOn;
+        return ended(result_.ending);
     if (!decksOnline())
-        return deckLost();
+        return deckLost(false);
     progress_.step(EditStep::Roll);
-    if (player_.isLanc() || recorder_.isLanc())
+    if (plan_.clockTimed)
         return timedRoll();
     return followedRoll();
+}
+
+EditRoll::Result EditRoll::ended(Ending ending)
+{
+    result_.ending = ending;
+    return result_;
 }
 
 double EditRoll::msPerFrame() const
@@ -113,17 +144,8 @@ EditRoll::Clock::time_point EditRoll::frameTime(Clock::time_point from, double f
 
 bool EditRoll::start()
 {
-    if (plan_.playerPreroll == plan_.recorderPreroll) {
-        const auto [playerReply, recorderReply] = VCR::playTogether(player_, recorder_);
-        // A refused play goes again at once; the synchroniser makes up the difference.
-        if (!playerReply.answered())
-            player_.CommandAcknowledged(VCR::bsplay);
-        recorderStarted_ = recorderReply.answered() ? recorderReply.written
-                                                    : recorder_.CommandAcknowledged(VCR::bsplay).written;
-        return true;
-    }
     // The deck with the longer preroll goes first; the other follows when the first is as far
-    // from its in point as the other's preroll, the player half a frame early.
+    // from its in point as the other's preroll, so that the player leads by half a frame.
     if (plan_.recorderPreroll > plan_.playerPreroll)
         return startStaggered(recorder_, player_, plan_.recorderPreroll, plan_.playerPreroll, -leadTarget);
     return startStaggered(player_, recorder_, plan_.playerPreroll, plan_.recorderPreroll, leadTarget);
@@ -133,44 +155,115 @@ bool EditRoll::startStaggered(VCR& first, VCR& second, int firstPreroll, int sec
 {
     const Reply firstReply = first.CommandAcknowledged(VCR::bsplay);
     first.setmoving(1);
-    if (!clock_.waitUntil(frameTime(firstReply.written, firstPreroll - secondPreroll + lead)))
+    if (!firstReply.answered()) {
+        result_.playerRefused = &first == &player_;
+        result_.ending = Ending::PlayRefused;
+        stopBoth();
         return false;
+    }
+    if (!clock_.waitUntil(frameTime(firstReply.written, firstPreroll - secondPreroll + lead))) {
+        result_.ending = Ending::AbortedBeforeEditOn;
+        stopBoth();
+        return false;
+    }
     const Reply secondReply = second.CommandAcknowledged(VCR::bsplay);
     second.setmoving(1);
+    if (!secondReply.answered()) {
+        result_.playerRefused = &second == &player_;
+        result_.ending = Ending::PlayRefused;
+        stopBoth();
+        return false;
+    }
     recorderStarted_ = &first == &recorder_ ? firstReply.written : secondReply.written;
     return true;
 }
 
-bool EditRoll::readBoth()
+std::optional<TapePosition::Reading> EditRoll::readingOf(VCR& deck)
 {
-    clock_.waitUntil(recorderPosition_.nextReading(Clock::now()));
-    const auto recorderReading = recorder_.readTimeCode();
-    if (recorderReading)
-        recorderPosition_.add(recorderReading->frame, recorderReading->asked);
-    if (playerFollowed_) {
-        clock_.waitUntil(playerPosition_.nextReading(Clock::now()));
-        if (const auto playerReading = player_.readTimeCode())
-            playerPosition_.add(playerReading->frame, playerReading->asked);
-        else if (++playerMisses_ >= unanswered && !playerPosition_.known())
-            playerFollowed_ = false;  // the offset cannot be checked; the start keeps it
-    }
-    return recorderReading.has_value();
+    const auto reading = deck.readTimeCode();
+    const auto answered = Clock::now();
+    if (!reading)
+        return std::nullopt;
+    // The deck sampled its tape after the request reached it, and before it answered or its
+    // turnaround had passed, whichever came first.
+    constexpr auto writeTime = std::chrono::milliseconds(1);
+    const auto turnaround = std::chrono::milliseconds(deckTurnaroundMs) + FiringWindow::transit;
+    return TapePosition::Reading{reading->frame, reading->asked - writeTime,
+                                 std::min(answered, reading->asked + turnaround)};
 }
 
-EditRoll::Ending EditRoll::followedRoll()
+bool EditRoll::readRecorder()
+{
+    const auto reading = readingOf(recorder_);
+    if (reading)
+        recorderPosition_.add(*reading);
+    return reading.has_value();
+}
+
+void EditRoll::readPlayer()
+{
+    clock_.waitUntil(playerPosition_.nextReading(Clock::now()));
+    if (const auto reading = readingOf(player_)) {
+        playerMissesInARow_ = 0;
+        playerPosition_.add(*reading);
+    } else if (++playerMissesInARow_ >= unanswered && !playerPosition_.known()) {
+        // The offset cannot be checked: the start alone keeps it, and the operator is told.
+        playerFollowed_ = false;
+        result_.sourceUnverified = true;
+    }
+}
+
+void EditRoll::readRecorderStatus()
+{
+    const auto sampledFrom = Clock::now();
+    const auto status = recorder_.readStatus();
+    if (!status || onWritten_ == Clock::time_point{})
+        return;
+    const int recIn = onLanded_ + plan_.editDelay;
+    if (status->recording() && sampledFrom >= recorderPosition_.surelyReached(recIn)) {
+        recordSeen_ = true;
+    } else if (!status->recording() && !recordSeen_
+               && sampledFrom >= recorderPosition_.surelyReached(recIn + confirmFrames)) {
+        recordMissing_ = true;
+    }
+}
+
+bool EditRoll::fitsBeforeNextWrite() const
+{
+    return Clock::now() + longestExchange < nextWrite_;
+}
+
+bool EditRoll::readRound()
+{
+    clock_.waitUntil(recorderPosition_.nextReading(Clock::now()));
+    const bool gotRecorder = readRecorder();
+    if (playerFollowed_ && fitsBeforeNextWrite())
+        readPlayer();
+    if (++rounds_ % roundsPerStatus == 0 && fitsBeforeNextWrite())
+        readRecorderStatus();
+    return gotRecorder;
+}
+
+EditRoll::Result EditRoll::followedRoll()
 {
     bool synchronised = false;
-    int recorderMisses = 0;
+    int recorderMissesInARow = 0;
     for (;;) {
-        if (clock_.aborted())
-            return Ending::AbortedBeforeEditOn;
+        if (clock_.aborted()) {
+            stopBoth();
+            return ended(Ending::AbortedBeforeEditOn);
+        }
         if (!decksOnline())
-            return deckLost();
-        if (!readBoth()) {
-            if (++recorderMisses >= unanswered && !recorderPosition_.known())
-                return timedRoll();
+            return deckLost(false);
+        if (!readRound()) {
+            // A recorder once followed is never timed by the clock: its readings resume.
+            if (!recorderFollowed_ && ++recorderMissesInARow >= unanswered) {
+                stopBoth();
+                return ended(Ending::RecorderNotFollowed);
+            }
             continue;
         }
+        recorderMissesInARow = 0;
         synchronised = synchronised || !playerFollowed_;
         showCountdown(plan_.onTarget - recorderPosition_.lastFrame(), false);
         if (!synchronised && !synchronise(synchronised))
@@ -182,121 +275,327 @@ EditRoll::Ending EditRoll::followedRoll()
                 return syncError();
             continue;
         }
-        const auto onAt = recorderPosition_.when(plan_.onTarget - fireAhead);
-        const auto left = onAt - Clock::now();
+        recorderFollowed_ = true;
+        const FiringWindow window(recorderPosition_, plan_.onTarget);
+        nextWrite_ = window.middle();
+        const auto left = window.middle() - Clock::now();
         if (left > readAhead) {
-            if (left > farAhead + readAhead && !clock_.waitUntil(Clock::now() + farReadingPause))
-                return Ending::AbortedBeforeEditOn;
+            if (left > farAhead + readAhead && !clock_.waitUntil(Clock::now() + farReadingPause)) {
+                stopBoth();
+                return ended(Ending::AbortedBeforeEditOn);
+            }
             continue;
         }
-        // Too late to start on the in point, or the player is not in step: nothing is recorded.
-        if (!synchronised || left < Clock::duration::zero())
+        // The player not in step, or no longer: nothing is recorded.
+        if (!synchronised || (playerFollowed_ && !inStep()))
             return syncError();
-        if (!clock_.waitUntil(onAt))
-            return Ending::AbortedBeforeEditOn;
-        recorder_.CommandAcknowledged(VCR::bsediton);
-        progress_.step(EditStep::EditOn);
-        if (!approachEditOff())
-            return decksOnline() ? abortWhileRecording() : deckLost();
-        return editOff(recorderPosition_.when(plan_.offTarget - fireAhead));
-    }
-}
-
-bool EditRoll::approachEditOff()
-{
-    for (;;) {
-        if (clock_.aborted() || !decksOnline())
-            return false;
-        if (readBoth())
-            showCountdown(plan_.offTarget - recorderPosition_.lastFrame(), true);
-        const auto left = recorderPosition_.when(plan_.offTarget - fireAhead) - Clock::now();
-        if (left <= readAhead)
-            return true;
-        if (left > farAhead + readAhead && !clock_.waitUntil(Clock::now() + farReadingPause))
-            return false;
+        return recordFrom(window);
     }
 }
 
 bool EditRoll::synchronise(bool& synchronised)
 {
-    if (!playerPosition_.known() || !recorderPosition_.known() || playerPosition_.spread() > settledSpread
-        || recorderPosition_.spread() > settledSpread)
+    if (!playerPosition_.known() || !recorderPosition_.known())
         return true;
-    const auto now = Clock::now();
-    const double lead = playerPosition_.at(now) - recorderPosition_.at(now) - (plan_.playIn - plan_.recIn);
-    if (lead >= leadLow && lead < leadHigh) {
+    if (inStep()) {
         synchronised = true;
         progress_.step(EditStep::Synchronised);
         return true;
     }
+    // Readings too wide to tell are narrowed by more readings first.
+    const double halfWidth = (playerPosition_.spread() + recorderPosition_.spread()) / 2;
+    if (halfWidth > 0.5 - leadMargin)
+        return true;
+    const auto now = Clock::now();
+    const double lead = playerPosition_.at(now) - recorderPosition_.at(now) - (plan_.playIn - plan_.recIn);
     return nudges_++ < maxNudges && nudge(leadTarget - lead);
+}
+
+bool EditRoll::inStep() const
+{
+    if (!playerPosition_.known() || !recorderPosition_.known())
+        return false;
+    const auto now = Clock::now();
+    const double offset = plan_.playIn - plan_.recIn;
+    const double lowest = playerPosition_.earliest(now) - recorderPosition_.latest(now) - offset;
+    const double highest = playerPosition_.latest(now) - recorderPosition_.earliest(now) - offset;
+    return lowest >= leadMargin && highest <= 1 - leadMargin;
 }
 
 bool EditRoll::nudge(double gain)
 {
     // The player plays faster or slower for as long as it takes to gain the frames, then
-    // plays on at play speed. A deck that refuses variable speed cannot be brought into step.
+    // plays on at play speed. A deck that refuses variable speed, or the return to play,
+    // cannot be brought into step.
     const std::uint8_t speedByte = gain > 0 ? fasterSpeed : slowerSpeed;
     const double frames = gain / (speedOf(speedByte) - 1.0);
-    const Reply reply = player_.CommandB0(varispeedForward(speedByte));
+    const Reply reply = player_.CommandAcknowledged(varispeedForward(speedByte));
     if (!reply.answered())
         return false;
     if (!clock_.waitUntil(frameTime(reply.written, frames)))
         return true;  // the roll sees the abort next
-    player_.CommandB0(VCR::bsplay);
     playerPosition_.clear();
-    return true;
+    return player_.CommandAcknowledged(VCR::bsplay).answered();
 }
 
-EditRoll::Ending EditRoll::timedRoll()
+bool EditRoll::waitPunctually(Clock::time_point moment, EditClock::Write which)
 {
-    // The recorder left its preroll point when its play was written; a deck's servo lock
-    // cannot be seen without its time code.
-    const auto onAt = frameTime(recorderStarted_, plan_.recorderPreroll + plan_.onTarget - plan_.recIn - fireAhead);
-    if (!waitCountingDown(onAt, false))
-        return decksOnline() ? Ending::AbortedBeforeEditOn : deckLost();
-    const Reply on = recorder_.CommandAcknowledged(VCR::bsediton);
-    progress_.step(EditStep::EditOn);
-    const auto offAt = frameTime(on.written, plan_.offTarget - plan_.onTarget);
-    if (!waitCountingDown(offAt, true))
-        return decksOnline() ? abortWhileRecording() : deckLost();
-    return editOff(offAt);
-}
-
-bool EditRoll::waitCountingDown(Clock::time_point moment, bool recording)
-{
-    constexpr auto step = std::chrono::milliseconds(100);
-    for (auto now = Clock::now(); moment - now > step; now = Clock::now()) {
-        if (!decksOnline())
-            return false;
-        const double left = std::chrono::duration<double, std::milli>(moment - now).count() / msPerFrame();
-        showCountdown(static_cast<int>(left), recording);
-        if (!clock_.waitUntil(now + step))
+    if (!clock_.waitForWrite(moment - spinSpan, which))
+        return false;
+    while (Clock::now() < moment) {
+        if (clock_.aborted())
             return false;
     }
-    return clock_.waitUntil(moment);
+    return !clock_.aborted();
 }
 
-EditRoll::Ending EditRoll::editOff(Clock::time_point at)
+void EditRoll::waitRegardless(Clock::time_point moment)
 {
-    if (!clock_.waitUntil(at))
+    std::this_thread::sleep_until(moment - spinSpan);
+    while (Clock::now() < moment) {
+    }
+}
+
+int EditRoll::landingFrame(Clock::time_point written) const
+{
+    const auto arrival = written + FiringWindow::transit / 2;
+    return static_cast<int>(std::floor(recorderPosition_.at(arrival))) + 1;
+}
+
+EditRoll::Result EditRoll::recordFrom(const FiringWindow& window)
+{
+    const int planned = plan_.offTarget + plan_.editDelay;
+    GuardedRecording guarded(recorder_.recordGuard(), planned);
+    switch (fireEditOn(window)) {
+    case EditOn::Aborted:
+        // Nothing went out: the recorder never left play.
+        recorder_.recordGuard().confirmStopped();
+        stopBoth();
+        return ended(Ending::AbortedBeforeEditOn);
+    case EditOn::Missed:
+        recorder_.recordGuard().confirmStopped();
+        stopBoth();
+        return ended(Ending::Missed);
+    case EditOn::Refused:
+        stopBoth();
+        confirmRecordEnded(plan_.onTarget + plan_.editDelay);
+        return ended(Ending::NothingRecorded);
+    case EditOn::Written:
+        break;
+    }
+    progress_.step(EditStep::EditOn);
+    nextWrite_ = Clock::time_point::max();
+    const int length = plan_.offTarget - plan_.onTarget;
+    watchdog_.arm(frameTime(onWritten_, length + confirmFrames));
+    if (clock_.aborted())
         return abortWhileRecording();
+    return recordUntilEditOff();
+}
+
+EditRoll::EditOn EditRoll::fireEditOn(const FiringWindow& planned)
+{
+    if (!waitPunctually(planned.middle(), EditClock::Write::EditOn))
+        return EditOn::Aborted;
+    TimedWrite timing{planned.middle(), {}, recorderPosition_.spread(), plan_.onTarget, 0};
+    bool anyUnanswered = false;
+    bool anyWritten = false;
+    for (;;) {
+        // Where the recorder is, right before each write: a write that can no longer reach
+        // the deck inside its frame is not made.
+        const FiringWindow window(recorderPosition_, plan_.onTarget);
+        const auto now = Clock::now();
+        if (clock_.aborted() && !anyWritten)
+            return EditOn::Aborted;
+        if (!window.open() || !window.reachableAt(now)) {
+            if (!anyWritten)
+                return EditOn::Missed;
+            return anyUnanswered ? EditOn::Written : EditOn::Refused;
+        }
+        const Reply reply = recorder_.CommandB0(VCR::bsediton);
+        if (!anyWritten) {
+            anyWritten = true;
+            timing.written = reply.written;
+            onWritten_ = reply.written;
+            onLanded_ = landingFrame(reply.written);
+            timing.landed = onLanded_;
+            result_.timing.editOn = timing;
+        }
+        if (reply.answered())
+            return EditOn::Written;
+        anyUnanswered = anyUnanswered || reply.outcome != Reply::Outcome::Refused;
+    }
+}
+
+EditRoll::Result EditRoll::recordUntilEditOff()
+{
+    for (;;) {
+        if (clock_.aborted())
+            return abortWhileRecording();
+        if (!decksOnline())
+            return deckLost(true);
+        if (recordMissing_) {
+            stopBoth();
+            confirmRecordEnded(onLanded_ + plan_.editDelay);
+            return ended(Ending::NothingRecorded);
+        }
+        if (readRound())
+            showCountdown(plan_.offTarget - recorderPosition_.lastFrame(), true);
+        const FiringWindow window(recorderPosition_, plan_.offTarget);
+        nextWrite_ = window.middle();
+        const auto left = window.middle() - Clock::now();
+        if (left <= readAhead)
+            return editOffAndStop(window);
+        if (left > farAhead + readAhead && !clock_.waitUntil(Clock::now() + farReadingPause))
+            return abortWhileRecording();
+    }
+}
+
+std::optional<Reply> EditRoll::writeEditOff()
+{
+    if (auto watchdogs = watchdog_.standDown(); watchdogs && watchdogs->answered())
+        return watchdogs;
+    for (int attempt = 0; attempt < editOffTries && recorder_.online(); ++attempt) {
+        const Reply reply = recorder_.CommandB0(VCR::bseditoff);
+        if (reply.answered())
+            return reply;
+    }
+    return std::nullopt;
+}
+
+EditRoll::Result EditRoll::editOffAndStop(std::optional<FiringWindow> window)
+{
+    // Edit off always goes: as planned, or at once after an abort.
+    if (window && !waitPunctually(window->middle(), EditClock::Write::EditOff))
+        return abortWhileRecording();
+    const auto planned = window ? window->middle() : Clock::now();
+    const std::optional<Reply> off = writeEditOff();
+    progress_.step(EditStep::EditOff);
+    if (!off) {
+        stopBoth();
+        return ended(Ending::RecorderDidNotStop);
+    }
+    const int target = window ? window->frame() : landingFrame(off->written);
+    const int landed = landingFrame(off->written);
+    result_.timing.editOff = TimedWrite{planned, off->written, recorderPosition_.spread(), target, landed};
+    // An edit too short for a status read between its start and edit off: the recorder is
+    // still recording right after edit off, until the edit delay has passed.
+    if (!recordSeen_)
+        readRecorderStatus();
+    const int recordEnd = landed + plan_.editDelay;
+    // The recorder leaves record its edit delay after edit off; it is stopped only once that
+    // has happened and its status says so.
+    waitRegardless(frameTime(off->written, plan_.settleFrames));
+    const bool stopped = confirmRecordEnded(recordEnd);
+    stopBoth();
+    if (!stopped)
+        return ended(Ending::RecorderDidNotStop);
+    if (!recordSeen_)
+        return ended(recordMissing_ ? Ending::NothingRecorded : Ending::NotConfirmed);
+    if (recorderPosition_.known())
+        result_.recorded = RecordedStretch{onLanded_ + plan_.editDelay, recordEnd};
+    result_.overrun = landed - plan_.offTarget;
+    return ended(window ? Ending::Recorded : Ending::AbortedWhileRecording);
+}
+
+bool EditRoll::confirmRecordEnded(int recordEnd)
+{
+    waitRegardless(recorderPosition_.known() ? recorderPosition_.surelyReached(recordEnd) : Clock::now());
+    for (int attempt = 0; attempt <= confirmFrames; ++attempt) {
+        const auto status = recorder_.readStatus();
+        if (status && !status->recording()) {
+            recorder_.recordGuard().confirmStopped();
+            return true;
+        }
+        if (status && status->recording())
+            recordSeen_ = true;
+        waitRegardless(frameTime(Clock::now(), 1));
+    }
+    return false;
+}
+
+EditRoll::Result EditRoll::abortWhileRecording()
+{
+    // Whatever else happens, the recorder leaves record now, on a frame the roll knows, so
+    // that the operator is told exactly what the tape holds.
+    if (!recorderPosition_.known())
+        return editOffAndStop(std::nullopt);
+    watchdog_.standDown();
+    // The first frame whose window is still ahead; a position too vague for any window is
+    // no reason to wait.
+    constexpr int framesSearched = 10;
+    const int first = std::max(plan_.onTarget, onLanded_) + 1;
+    for (int frame = first; frame < first + framesSearched; ++frame) {
+        const FiringWindow window(recorderPosition_, frame);
+        if (window.open() && window.middle() >= Clock::now() + spinSpan) {
+            waitRegardless(window.middle());
+            break;
+        }
+    }
+    std::optional<Reply> off;
+    for (int attempt = 0; attempt < editOffTries && recorder_.online() && !off; ++attempt) {
+        if (const Reply reply = recorder_.CommandB0(VCR::bseditoff); reply.answered())
+            off = reply;
+    }
+    progress_.step(EditStep::EditOff);
+    if (!off) {
+        stopBoth();
+        return ended(Ending::AbortedWhileRecording);
+    }
+    const int landed = landingFrame(off->written);
+    waitRegardless(frameTime(off->written, plan_.settleFrames));
+    const bool stopped = confirmRecordEnded(landed + plan_.editDelay);
+    stopBoth();
+    if (stopped && recordSeen_)
+        result_.recorded = RecordedStretch{onLanded_ + plan_.editDelay, landed + plan_.editDelay};
+    return ended(Ending::AbortedWhileRecording);
+}
+
+EditRoll::Result EditRoll::timedRoll()
+{
+    // The recorder left its preroll point when its play was written; a deck's servo lock
+    // cannot be seen without its time code. A moment already past is never fired.
+    const auto onAt = frameTime(recorderStarted_, plan_.recorderPreroll + plan_.onTarget - plan_.recIn - leadTarget);
+    if (onAt < Clock::now()) {
+        stopBoth();
+        return ended(Ending::Missed);
+    }
+    constexpr auto step = std::chrono::milliseconds(100);
+    for (auto now = Clock::now(); onAt - now > step; now = Clock::now()) {
+        if (!decksOnline())
+            return deckLost(false);
+        showCountdown(static_cast<int>(std::chrono::duration<double, std::milli>(onAt - now).count() / msPerFrame()),
+                      false);
+        if (!clock_.waitUntil(now + step)) {
+            stopBoth();
+            return ended(Ending::AbortedBeforeEditOn);
+        }
+    }
+    if (!waitPunctually(onAt, EditClock::Write::EditOn)) {
+        stopBoth();
+        return ended(Ending::AbortedBeforeEditOn);
+    }
+    if (Clock::now() > frameTime(onAt, leadTarget - 0.1)) {
+        stopBoth();
+        return ended(Ending::Missed);
+    }
+    GuardedRecording guarded(recorder_.recordGuard(), plan_.offTarget + plan_.editDelay);
+    const Reply on = recorder_.CommandAcknowledged(VCR::bsediton);
+    progress_.step(EditStep::EditOn);
+    onWritten_ = on.written;
+    onLanded_ = plan_.onTarget;
+    // Nothing can place the recording on its frames without time code: the operator agreed.
+    recordSeen_ = true;
+    const auto offAt = frameTime(on.written, plan_.offTarget - plan_.onTarget);
+    // Aborted, edit off goes at once; the clock cannot say which frames the tape holds.
+    const bool aborted = !clock_.waitUntil(offAt);
     const Reply off = recorder_.CommandAcknowledged(VCR::bseditoff);
     progress_.step(EditStep::EditOff);
-    // The recorder leaves record its edit delay after edit off; it is stopped only once that
-    // has happened, abort or not.
-    clock_.waitUntil(frameTime(off.written, plan_.settleFrames));
+    waitRegardless(frameTime(off.written, plan_.settleFrames));
+    const bool stopped = confirmRecordEnded(plan_.offTarget + plan_.editDelay);
     stopBoth();
-    return Ending::Recorded;
-}
-
-EditRoll::Ending EditRoll::abortWhileRecording()
-{
-    // Whatever else happens, the recorder leaves record now.
-    recorder_.CommandAcknowledged(VCR::bseditoff);
-    progress_.step(EditStep::EditOff);
-    recorder_.CommandAcknowledged(VCR::bsstop);
-    return Ending::AbortedWhileRecording;
+    if (!stopped)
+        return ended(Ending::RecorderDidNotStop);
+    return ended(aborted ? Ending::AbortedWhileRecording : Ending::Recorded);
 }
 
 bool EditRoll::decksOnline() const
@@ -304,21 +603,23 @@ bool EditRoll::decksOnline() const
     return player_.online() && recorder_.online();
 }
 
-EditRoll::Ending EditRoll::deckLost()
+EditRoll::Result EditRoll::deckLost(bool recording)
 {
-    // A deck whose port failed takes nothing; the one still there is made safe: the
-    // recorder leaves record and stops, the player stops.
+    // A deck whose port failed takes nothing; the one still there is made safe. A recorder
+    // that may be recording is left to its record guard.
+    if (recording && recorder_.online())
+        return abortWhileRecording();
     if (player_.online())
         player_.CommandAcknowledged(VCR::bsstop);
     if (recorder_.online())
-        return abortWhileRecording();
-    return Ending::AbortedWhileRecording;
+        recorder_.CommandAcknowledged(VCR::bsstop);
+    return ended(Ending::DeckLost);
 }
 
-EditRoll::Ending EditRoll::syncError()
+EditRoll::Result EditRoll::syncError()
 {
     stopBoth();
-    return Ending::SyncError;
+    return ended(Ending::SyncError);
 }
 
 void EditRoll::stopBoth()
@@ -330,7 +631,6 @@ void EditRoll::stopBoth()
 
 void EditRoll::showCountdown(int framesLeft, bool recording)
 {
-    const TimeBase base = recorder_.timeBase();
-    const std::string left = base.labelOf(std::clamp(framesLeft, 0, base.framesPerDay() - 1));
+    const std::string left = base_.labelOf(std::clamp(framesLeft, 0, base_.framesPerDay() - 1));
     progress_.countdown(recording ? EditStep::EditOn : EditStep::Roll, left);
 }

@@ -8,43 +8,81 @@ TapePosition::TapePosition(double msPerFrame) : msPerFrame_(msPerFrame)
 {
 }
 
-void TapePosition::add(int frame, Clock::time_point asked)
+double TapePosition::framesBetween(Clock::time_point from, Clock::time_point to) const
 {
-    readings_.push_back({frame, asked});
-    if (readings_.size() > kept)
-        readings_.pop_front();
+    return std::chrono::duration<double, std::milli>(to - from).count() / msPerFrame_;
+}
+
+TapePosition::Clock::time_point TapePosition::after(Clock::time_point from, double frames) const
+{
+    return from
+        + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(frames * msPerFrame_));
+}
+
+TapePosition::Interval TapePosition::projected(const Reading& reading) const
+{
+    // Sampled as late as possible, the tape has moved least by the reference moment.
+    return {reading.frame + framesBetween(reading.sampledBy, reference_),
+            reading.frame + 1 + framesBetween(reading.sampledFrom, reference_)};
+}
+
+bool TapePosition::settled() const
+{
+    return known_ && readings_.size() >= settledReadings
+        && framesBetween(readings_.front().sampledBy, readings_.back().sampledFrom) >= settledFrames;
+}
+
+bool TapePosition::add(const Reading& reading)
+{
+    if (settled()) {
+        const Interval interval = projected(reading);
+        if (std::max(low_, interval.low) >= std::min(high_, interval.high)) {
+            ++outliers_;
+            if (++outliersInARow_ < outliersForChange)
+                return false;
+            // A run of them: the tape no longer rolls as it did.
+            readings_.clear();
+        }
+    }
+    outliersInARow_ = 0;
+    readings_.push_back(reading);
+    forgetOlderThanHorizon();
     estimate();
+    return true;
 }
 
 void TapePosition::clear()
 {
     readings_.clear();
     known_ = false;
+    outliersInARow_ = 0;
 }
 
-double TapePosition::framesBetween(Clock::time_point from, Clock::time_point to) const
+void TapePosition::forgetOlderThanHorizon()
 {
-    return std::chrono::duration<double, std::milli>(to - from).count() / msPerFrame_;
+    const Clock::time_point newest = readings_.back().sampledFrom;
+    while (readings_.size() > 1 && framesBetween(readings_.front().sampledBy, newest) > horizonFrames)
+        readings_.pop_front();
 }
 
 void TapePosition::estimate()
 {
     // From the newest reading back, as long as the readings agree with a tape at play speed:
     // older ones were taken before the tape rolled (a servo still locking) or before a change.
-    const Reading& newest = readings_.back();
+    reference_ = readings_.back().sampledFrom;
     double low = -std::numeric_limits<double>::infinity();
     double high = std::numeric_limits<double>::infinity();
     bool rolled = false;
     std::size_t agreeing = 0;
     for (auto reading = readings_.rbegin(); reading != readings_.rend(); ++reading) {
-        const double since = framesBetween(reading->asked, newest.asked);
-        const double from = std::max(low, reading->frame + since);
-        const double to = std::min(high, reading->frame + 1 + since);
+        const Interval interval = projected(*reading);
+        const double from = std::max(low, interval.low);
+        const double to = std::min(high, interval.high);
         if (from >= to)
             break;
         low = from;
         high = to;
-        rolled = rolled || reading->frame != newest.frame;
+        rolled = rolled || reading->frame != readings_.back().frame;
         ++agreeing;
     }
     readings_.erase(readings_.begin(), readings_.end() - static_cast<std::ptrdiff_t>(agreeing));
@@ -53,18 +91,34 @@ void TapePosition::estimate()
     known_ = rolled;
 }
 
+double TapePosition::earliest(Clock::time_point when) const
+{
+    return low_ + framesBetween(reference_, when);
+}
+
+double TapePosition::latest(Clock::time_point when) const
+{
+    return high_ + framesBetween(reference_, when);
+}
+
 double TapePosition::at(Clock::time_point when) const
 {
-    const Reading& newest = readings_.back();
-    return (low_ + high_) / 2 + framesBetween(newest.asked, when);
+    return (low_ + high_) / 2 + framesBetween(reference_, when);
 }
 
 TapePosition::Clock::time_point TapePosition::when(double position) const
 {
-    const Reading& newest = readings_.back();
-    const double frames = position - (low_ + high_) / 2;
-    return newest.asked
-        + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double, std::milli>(frames * msPerFrame_));
+    return after(reference_, position - (low_ + high_) / 2);
+}
+
+TapePosition::Clock::time_point TapePosition::surelyReached(double position) const
+{
+    return after(reference_, position - low_);
+}
+
+TapePosition::Clock::time_point TapePosition::possiblyReached(double position) const
+{
+    return after(reference_, position - high_);
 }
 
 TapePosition::Clock::time_point TapePosition::nextReading(Clock::time_point from) const
@@ -72,5 +126,9 @@ TapePosition::Clock::time_point TapePosition::nextReading(Clock::time_point from
     constexpr double fine = 0.1;
     if (!known_ || spread() < fine)
         return from;
-    return when(std::ceil(at(from)));
+    // The sample window centred on the frame boundary: whichever label the deck gives, the
+    // reading moves one end of the interval to within half a window of the boundary.
+    const Reading& last = readings_.back();
+    const auto boundary = when(std::ceil(at(from + (last.sampledBy - last.sampledFrom) / 2)));
+    return std::max(from, boundary - (last.sampledBy - last.sampledFrom) / 2);
 }

@@ -1,5 +1,6 @@
 #include "ui/EVCR.h"
 
+#include "deck/RecordGuard.h"
 #include "deck/VCR.h"
 #include "ui/EVCRPanel.h"
 
@@ -8,12 +9,14 @@ EVCR::EVCR(VCR& player, VCR& recorder, EditSettings settings)
 {
     pvcr->reconcileWith([this] { reconcile(false); });
     rvcr->reconcileWith([this] { reconcile(true); });
+    rvcr->recordGuard().onAlarm([this](bool stillRecording) { localgui->showRecorderAlarm(stillRecording); });
 }
 
 EVCR::~EVCR()
 {
     pvcr->reconcileWith(nullptr);
     rvcr->reconcileWith(nullptr);
+    rvcr->recordGuard().onAlarm(nullptr);
 }
 
 void EVCR::reconcile(bool recorderChanged)

@@ -2,16 +2,23 @@
 
 #include "deck/InvalidTimeCode.h"
 #include "deck/LongWaits.h"
+#include "deck/RecordGuard.h"
 #include "deck/VCR.h"
 #include "engine/EditEngine.h"
 #include "ui/EVCR.h"
 #include "ui/EditLog.h"
+#include "ui/Gui.h"
 #include "ui/OperatorThread.h"
 #include "ui/SequenceClock.h"
 #include "ui/VCRPanel.h"
 
+#include <QMessageBox>
+#include <QPointer>
+
 #include <algorithm>
 #include <functional>
+#include <future>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -266,12 +273,12 @@ void EVCRPanel::autoedit()
     PointsLocked locked(*pvcr, *rvcr);
     ui::SequenceClock clock;
     const EditOutcome outcome = EditEngine(*pvcr, *rvcr, clock, *this).autoEdit(request);
-    // An edit that is on the recorder's tape is logged, even when a stop came afterwards.
+    // An edit the recorder confirmed is logged, even when a stop came afterwards.
     if (outcome.onTape && logging)
-        logedit(request);
+        logedit(request, outcome);
     if (outcome.kind == EditOutcome::Kind::Aborted)
         showAborted();
-    else if (outcome.kind == EditOutcome::Kind::Completed)
+    else if (outcome.kind == EditOutcome::Kind::Completed && outcome.exact)
         ShowStatus("Edit Completed");
 }
 
@@ -315,9 +322,6 @@ void EVCRPanel::step(EditStep step)
         if (which == step)
             ShowStatus(text);
     }
-    // The recorder's status is not polled while the edit rolls: the tally follows the edit.
-    if (step == EditStep::EditOn || step == EditStep::EditOff)
-        rvcr->view().showRecordTally(step == EditStep::EditOn);
 }
 
 void EVCRPanel::showLength(const std::string& length)
@@ -362,7 +366,7 @@ void EVCRPanel::onSettings(std::function<void()> open)
     settingsOpener_ = std::move(open);
 }
 
-void EVCRPanel::logedit(const EditRequest& request)
+void EVCRPanel::logedit(const EditRequest& request, const EditOutcome& outcome)
 {
     if (!EditLog::exists(logfilename)) {
         ShowStatus("No edit log can be saved!");
@@ -371,11 +375,49 @@ void EVCRPanel::logedit(const EditRequest& request)
     }
     const int number = ++editnum;
     // A failed write is not reported; the number stays used.
-    EditLog::append(logfilename, EditLog::line(number, request.mode, request.playIn, request.playOut,
-                                               request.recIn, request.recOut));
+    // An edit off that came late recorded more: the log says what the tape holds.
+    const auto later = [&outcome](const VCR& deck, const std::string& point) {
+        return deck.timeBase().labelOf(deck.calcframes(point) + outcome.overrun);
+    };
+    EditLog::append(logfilename, EditLog::line(number, request.mode, request.playIn, later(*pvcr, request.playOut),
+                                               request.recIn, later(*rvcr, request.recOut)));
 }
 
 void EVCRPanel::ShowStatus(const std::string& text)
 {
     statusfield.setText(text);
+}
+
+bool EVCRPanel::confirm(const std::string& question)
+{
+    auto answer = std::make_shared<std::promise<bool>>();
+    std::future<bool> answered = answer->get_future();
+    auto box = std::make_shared<QPointer<QMessageBox>>();
+    ShowStatus(question);
+    ui::Gui::post([question, answer, box] {
+        auto* dialog = new QMessageBox(QMessageBox::Question, "Kestrix", QString::fromStdString(question + "?"),
+                                       QMessageBox::Yes | QMessageBox::No);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(dialog, &QMessageBox::finished,
+                         [answer](int result) { answer->set_value(result == QMessageBox::Yes); });
+        *box = dialog;
+        dialog->open();
+    });
+    constexpr int step = 50;
+    while (answered.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready) {
+        if (!ui::OperatorThread::instance().pause(step)) {
+            ui::Gui::post([box] {
+                if (*box)
+                    (*box)->reject();
+            });
+            return false;
+        }
+    }
+    return answered.get();
+}
+
+void EVCRPanel::showRecorderAlarm(bool stillRecording)
+{
+    statusfield.setForeground(stillRecording ? QColor(Qt::red) : QColor(Qt::black));
+    ShowStatus(stillRecording ? RecordGuard::alarmText : "");
 }

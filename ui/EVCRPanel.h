@@ -49,14 +49,18 @@ public:
     // The program's settings dialog lives above the panels: it installs its opener here,
     // once, on the GUI thread before any press.
     void onSettings(std::function<void()> open);
-    // Appends the edit's line to the edit log.
-    void logedit(const EditRequest& request);
+    // Appends the edit's line to the edit log: the frames the recorder really recorded.
+    void logedit(const EditRequest& request, const EditOutcome& outcome);
     void ShowStatus(const std::string& text);
 
     // What the edit engine reports.
     void step(EditStep step) override;
     void countdown(EditStep current, const std::string& left) override;
     void status(const std::string& text) override;
+    // Asks in a dialog beside the window; an abort (ALL STOP) answers no.
+    bool confirm(const std::string& question) override;
+    // The recorder records on after its edit until its record guard has stopped it.
+    void showRecorderAlarm(bool stillRecording);
     // The edit's length (the recorder's duration) while both its points are valid; an empty
     // text clears it.
     void showLength(const std::string& length);

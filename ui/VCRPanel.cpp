@@ -275,6 +275,8 @@ void VCRPanel::settcfield(const std::string& tc, ui::TextField& field)
 void VCRPanel::ShowStatus(const std::string& text)
 {
     std::lock_guard lock(statusMutex_);
+    if (!alarm_.empty())
+        return;
     statusfield.setText(text);
     messageHeldUntil_ = std::chrono::steady_clock::now() + messageHold;
 }
@@ -282,8 +284,16 @@ void VCRPanel::ShowStatus(const std::string& text)
 void VCRPanel::ShowPolledStatus(const std::string& text)
 {
     std::lock_guard lock(statusMutex_);
-    if (std::chrono::steady_clock::now() >= messageHeldUntil_)
+    if (alarm_.empty() && std::chrono::steady_clock::now() >= messageHeldUntil_)
         statusfield.setText(text);
+}
+
+void VCRPanel::showAlarm(const std::string& text)
+{
+    std::lock_guard lock(statusMutex_);
+    alarm_ = text;
+    statusfield.setForeground(text.empty() ? QColor(Qt::black) : QColor(Qt::red));
+    statusfield.setText(text);
 }
 
 void VCRPanel::showRecordTally(bool recording)

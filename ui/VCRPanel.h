@@ -50,6 +50,8 @@ public:
     // The recorder's red record tally, on while its status says record or edit.
     void showRecordTally(bool recording) override;
     bool recordTallyOn() const;
+    // The alarm stands in the status line, in red, until cleared: no message replaces it.
+    void showAlarm(const std::string& text) override;
     std::string pointText(Point point) const override;
     void showPoint(Point point, const std::string& tc) override;
     // A refused out point's field turns grey until a valid one is set.
@@ -106,4 +108,5 @@ private:
     // overwrites a newer message.
     std::mutex statusMutex_;
     std::chrono::steady_clock::time_point messageHeldUntil_{};
+    std::string alarm_;
 };

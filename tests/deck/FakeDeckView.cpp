@@ -91,3 +91,11 @@ std::string FakeDeckView::message() const
     std::lock_guard lock(mutex_);
     return messages_.empty() ? std::string() : messages_.back();
 }
+
+void FakeDeckView::showAlarm(const std::string& text)
+{
+    std::lock_guard lock(mutex_);
+    alarm_ = text;
+    if (!text.empty())
+        alarms_.push_back(text);
+}

@@ -20,6 +20,7 @@ public:
     void ShowPolledStatus(const std::string& text) override;
     void showTransport(const TransportLamps& lamps) override;
     void showRecordTally(bool recording) override;
+    void showAlarm(const std::string& text) override;
     std::string pointText(Point point) const override;
     void showPoint(Point point, const std::string& tc) override;
     void showOutPointRefused(bool refused) override;
@@ -39,6 +40,9 @@ public:
     std::string status() const { return read(status_); }
     TransportLamps lamps() const { return read(lamps_); }
     bool recordTally() const { return read(recordTally_); }
+    std::string alarm() const { return read(alarm_); }
+    // Every alarm raised, in order.
+    std::vector<std::string> alarms() const { return read(alarms_); }
     bool outPointRefused() const { return read(outPointRefused_); }
     bool inMarked() const { return read(inMarked_); }
     bool outMarked() const { return read(outMarked_); }
@@ -60,6 +64,8 @@ private:
     std::string status_;
     TransportLamps lamps_;
     bool recordTally_ = false;
+    std::string alarm_;
+    std::vector<std::string> alarms_;
     // As the deck panel starts.
     std::string in_ = "00:00:10:00";
     std::string out_ = "00:00:00:00";

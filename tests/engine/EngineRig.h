@@ -65,6 +65,23 @@ public:
         steps_.push_back(step);
     }
     void countdown(EditStep, const std::string&) override {}
+    // An operator who answers each question as told.
+    bool confirm(const std::string& question) override
+    {
+        std::lock_guard lock(mutex_);
+        questions_.push_back(question);
+        return agrees_;
+    }
+    void agree(bool agrees)
+    {
+        std::lock_guard lock(mutex_);
+        agrees_ = agrees;
+    }
+    std::vector<std::string> questions() const
+    {
+        std::lock_guard lock(mutex_);
+        return questions_;
+    }
     void status(const std::string& text) override
     {
         std::lock_guard lock(mutex_);
@@ -90,6 +107,8 @@ private:
     mutable std::mutex mutex_;
     std::vector<EditStep> steps_;
     std::vector<std::string> statuses_;
+    std::vector<std::string> questions_;
+    bool agrees_ = false;
 };
 
 struct Segment {

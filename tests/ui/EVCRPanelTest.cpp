@@ -234,7 +234,7 @@ TEST_F(EVCRPanelTest, NoLogIsWrittenOrCreatedWithoutAnEditLog)
 {
     std::filesystem::remove(rig->folder / "edl.txt");
     const int before = EVCRPanel::editnum;
-    ui::OperatorThread::instance().post([] { rig->panel().logedit(EditRequest{}); });
+    ui::OperatorThread::instance().post([] { rig->panel().logedit(EditRequest{}, EditOutcome{}); });
     EXPECT_TRUE(QTest::qWaitFor([] { return rig->panel().statusfield.text() == "No edit log can be saved!"; }, 2000));
     ui::OperatorThread::instance().waitUntilIdle();
     EXPECT_EQ(EVCRPanel::editnum, before);
