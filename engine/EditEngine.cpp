@@ -4,6 +4,7 @@
 #include "engine/EditClock.h"
 #include "engine/EditProgress.h"
 #include "engine/EditRoll.h"
+#include "deck/RecordGuard.h"
 #include "deck/Utils.h"
 
 #include <algorithm>
@@ -131,30 +132,43 @@ EditOutcome EditEngine::autoEdit(const EditRequest& request)
 
 bool EditEngine::decksReady(const EditRequest& request)
 {
+    // A recorder its guard is still stopping takes no new edit.
+    if (recorder_.recordGuard().active()) {
+        progress_.status(RecordGuard::alarmText);
+        return false;
+    }
+    if (!deckReady(recorder_) || !deckReady(player_))
+        return false;
     if (!recorder_.setemode(request.mode).answered()) {
         progress_.status("RECORDER: EDIT PRESET REFUSED");
         return false;
     }
-    return deckReady(recorder_, request) && deckReady(player_, request);
+    const auto status = statusOf(recorder_);
+    if (!status || status->editPreset() != (request.mode & DeckStatus::presetBits)) {
+        progress_.status("RECORDER: EDIT MODE NOT SET");
+        return false;
+    }
+    return true;
 }
 
-bool EditEngine::deckReady(VCR& deck, const EditRequest& request)
+std::optional<DeckStatus> EditEngine::statusOf(VCR& deck)
 {
-    const bool recorder = &deck == &recorder_;
     std::optional<DeckStatus> status;
     for (int attempt = 0; attempt < statusTries && !status; ++attempt)
         status = deck.readStatus();
-    const std::string name = recorder ? "RECORDER: " : "PLAYER: ";
+    return status;
+}
+
+bool EditEngine::deckReady(VCR& deck)
+{
+    const bool recorder = &deck == &recorder_;
+    const auto status = statusOf(deck);
     if (!status) {
-        progress_.status(name + "NO STATUS");
+        progress_.status(recorder ? "RECORDER: NO STATUS" : "PLAYER: NO STATUS");
         return false;
     }
     if (const std::string refusal = status->refusal(recorder); !refusal.empty()) {
         progress_.status(refusal);
-        return false;
-    }
-    if (recorder && status->editPreset() != (request.mode & DeckStatus::presetBits)) {
-        progress_.status(name + "EDIT MODE NOT SET");
         return false;
     }
     return true;

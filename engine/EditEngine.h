@@ -1,6 +1,9 @@
 #pragma once
 
+#include "deck/DeckStatus.h"
 #include "engine/EditRequest.h"
+
+#include <optional>
 
 #include <string>
 
@@ -30,7 +33,9 @@ private:
     // to take part (not in LOCAL, a tape in, no hard error, the recorder's tape not
     // protected); false after the operator's text.
     bool decksReady(const EditRequest& request);
-    bool deckReady(VCR& deck, const EditRequest& request);
+    bool deckReady(VCR& deck);
+    // The deck's status, read again while it gives none, a few times.
+    static std::optional<DeckStatus> statusOf(VCR& deck);
     // Waits until the deck is cued and parked, up to waits x ms; false on an abort.
     bool waitCued(VCR& deck, int waits, int ms);
     // Waits until the deck's cue thread has parked it; false on an abort.

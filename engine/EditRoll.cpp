@@ -14,6 +14,8 @@ namespace {
 
 // A deck answers a request within this time of receiving it.
 constexpr int deckTurnaroundMs = 9;
+// A status reply shows the deck at some moment this long after the request is written.
+constexpr auto statusSampleWindow = std::chrono::milliseconds(deckTurnaroundMs + 3);
 // The longest a reading may take: an exchange's deadline, the quiet the link waits for after
 // a failed one, and a late wake. No reading may be under way when a command is due.
 constexpr auto longestExchange = std::chrono::milliseconds(110);
@@ -34,6 +36,7 @@ constexpr int roundsPerStatus = 4;
 constexpr double leadTarget = 0.5;
 constexpr double leadMargin = 0.02;
 constexpr int maxNudges = 4;
+constexpr double nudgeableHalfWidth = 0.25;
 // Frames past the preroll by which a recorder must have been seen rolling.
 constexpr int rollTolerance = 30;
 // Frames after its effect by which the recorder's status must show a command carried out.
@@ -302,9 +305,10 @@ bool EditRoll::synchronise(bool& synchronised)
         progress_.step(EditStep::Synchronised);
         return true;
     }
-    // Readings too wide to tell are narrowed by more readings first.
+    // A nudge is only as good as the offset it corrects: estimates still settling, or too
+    // wide to say by how much the player is off, are narrowed by more readings first.
     const double halfWidth = (playerPosition_.spread() + recorderPosition_.spread()) / 2;
-    if (halfWidth > 0.5 - leadMargin)
+    if (!playerPosition_.settled() || !recorderPosition_.settled() || halfWidth > nudgeableHalfWidth)
         return true;
     const auto now = Clock::now();
     const double lead = playerPosition_.at(now) - recorderPosition_.at(now) - (plan_.playIn - plan_.recIn);
@@ -477,11 +481,8 @@ EditRoll::Result EditRoll::editOffAndStop(std::optional<FiringWindow> window)
     const int target = window ? window->frame() : landingFrame(off->written);
     const int landed = landingFrame(off->written);
     result_.timing.editOff = TimedWrite{planned, off->written, recorderPosition_.spread(), target, landed};
-    // An edit too short for a status read between its start and edit off: the recorder is
-    // still recording right after edit off, until the edit delay has passed.
-    if (!recordSeen_)
-        readRecorderStatus();
     const int recordEnd = landed + plan_.editDelay;
+    observeRecording(recordEnd);
     // The recorder leaves record its edit delay after edit off; it is stopped only once that
     // has happened and its status says so.
     waitRegardless(frameTime(off->written, plan_.settleFrames));
@@ -495,6 +496,18 @@ EditRoll::Result EditRoll::editOffAndStop(std::optional<FiringWindow> window)
         result_.recorded = RecordedStretch{onLanded_ + plan_.editDelay, recordEnd};
     result_.overrun = landed - plan_.offTarget;
     return ended(window ? Ending::Recorded : Ending::AbortedWhileRecording);
+}
+
+void EditRoll::observeRecording(int recordEnd)
+{
+    if (recordSeen_ || !recorderPosition_.known())
+        return;
+    const auto from = std::max(Clock::now(), recorderPosition_.surelyReached(onLanded_ + plan_.editDelay));
+    const auto by = recorderPosition_.possiblyReached(recordEnd) - statusSampleWindow;
+    if (from > by)
+        return;
+    waitRegardless(from);
+    readRecorderStatus();
 }
 
 bool EditRoll::confirmRecordEnded(int recordEnd)
@@ -542,6 +555,7 @@ EditRoll::Result EditRoll::abortWhileRecording()
         return ended(Ending::AbortedWhileRecording);
     }
     const int landed = landingFrame(off->written);
+    observeRecording(landed + plan_.editDelay);
     waitRegardless(frameTime(off->written, plan_.settleFrames));
     const bool stopped = confirmRecordEnded(landed + plan_.editDelay);
     stopBoth();

@@ -102,6 +102,9 @@ private:
     std::optional<Reply> writeEditOff();
     // The frame a command written at that moment takes effect on.
     int landingFrame(Clock::time_point written) const;
+    // Reads the recorder's status while it must be recording, when a read fits between the
+    // start of the recording and its end; what it shows says whether record began.
+    void observeRecording(int recordEnd);
     // Confirms from the recorder's status that it left record; the guard is told.
     bool confirmRecordEnded(int recordEnd);
     Result abortWhileRecording();

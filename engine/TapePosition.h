@@ -70,7 +70,7 @@ private:
 
     // Readings of this many frames back are enough to pin a tape down, and older ones may
     // come from a servo still locking: a preroll outlasts the lock and the horizon.
-    static constexpr double horizonFrames = 12;
+    static constexpr double horizonFrames = 20;
     // Settled: this many readings agree, over this many frames of rolling tape.
     static constexpr std::size_t settledReadings = 6;
     static constexpr double settledFrames = 6;

@@ -42,6 +42,7 @@ void FakeDeckView::showRecordTally(bool recording)
 {
     std::lock_guard lock(mutex_);
     recordTally_ = recording;
+    recordTallyEverOn_ = recordTallyEverOn_ || recording;
 }
 
 std::string FakeDeckView::pointText(Point point) const

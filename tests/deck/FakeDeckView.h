@@ -40,6 +40,8 @@ public:
     std::string status() const { return read(status_); }
     TransportLamps lamps() const { return read(lamps_); }
     bool recordTally() const { return read(recordTally_); }
+    // The tally has been on at some time.
+    bool recordTallyEverOn() const { return read(recordTallyEverOn_); }
     std::string alarm() const { return read(alarm_); }
     // Every alarm raised, in order.
     std::vector<std::string> alarms() const { return read(alarms_); }
@@ -64,6 +66,7 @@ private:
     std::string status_;
     TransportLamps lamps_;
     bool recordTally_ = false;
+    bool recordTallyEverOn_ = false;
     std::string alarm_;
     std::vector<std::string> alarms_;
     // As the deck panel starts.

@@ -5,6 +5,7 @@
 // recorder's tape as the virtual decks report it. The engine tests and the accuracy
 // benchmark share it.
 
+#include "deck/RecordGuard.h"
 #include "deck/TimeBase.h"
 #include "deck/VCR.h"
 #include "engine/EditClock.h"
@@ -21,6 +22,7 @@
 #include <mutex>
 #include <regex>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace enginetest {
@@ -29,9 +31,24 @@ constexpr std::uint8_t insertAll = 0x53;
 constexpr std::uint8_t assemble = 0x20;
 
 // Real time for the tape, a tenth of it for the sequence's set pauses; abort() stops the
-// sequence as ALL STOP does.
+// sequence as ALL STOP does. A timed write's wait can be made to wake late, as a thread on a
+// loaded machine does.
 class TestClock : public EditClock {
 public:
+    bool waitForWrite(Clock::time_point when, Write which) override
+    {
+        std::chrono::milliseconds late{0};
+        {
+            std::lock_guard lock(mutex_);
+            late = which == Write::EditOn ? editOnLate_ : editOffLate_;
+        }
+        return waitUntil(when + late);
+    }
+    void wakeLate(Write which, std::chrono::milliseconds late)
+    {
+        std::lock_guard lock(mutex_);
+        (which == Write::EditOn ? editOnLate_ : editOffLate_) = late;
+    }
     bool waitUntil(Clock::time_point when) override
     {
         std::unique_lock lock(mutex_);
@@ -55,14 +72,30 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     bool aborted_ = false;
+    std::chrono::milliseconds editOnLate_{0};
+    std::chrono::milliseconds editOffLate_{0};
 };
 
 class RecordingProgress : public EditProgress {
 public:
     void step(EditStep step) override
     {
+        std::function<void()> then;
+        {
+            std::lock_guard lock(mutex_);
+            steps_.push_back(step);
+            if (step == hookedStep_)
+                then = std::exchange(hook_, nullptr);
+        }
+        if (then)
+            then();
+    }
+    // Runs once, on the edit's thread, the moment the edit reports the step.
+    void whenReached(EditStep step, std::function<void()> then)
+    {
         std::lock_guard lock(mutex_);
-        steps_.push_back(step);
+        hookedStep_ = step;
+        hook_ = std::move(then);
     }
     void countdown(EditStep, const std::string&) override {}
     // An operator who answers each question as told.
@@ -109,6 +142,8 @@ private:
     std::vector<std::string> statuses_;
     std::vector<std::string> questions_;
     bool agrees_ = false;
+    EditStep hookedStep_ = EditStep::Preview;
+    std::function<void()> hook_;
 };
 
 struct Segment {

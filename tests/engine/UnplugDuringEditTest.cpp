@@ -51,6 +51,7 @@ void plugBackAndEditExactly(EngineRig& rig, Role role)
     VCR& deck = role == Role::Player ? *rig.player : *rig.recorder;
     ASSERT_TRUE(decktest::waitFor([&] { return deck.online(); }, 10000));
     ASSERT_TRUE(decktest::waitFor([&] { return rig.viewOf(deck).message() == "DECK ONLINE"; }));
+    ASSERT_TRUE(rig.recorder->recordGuard().waitUntilClear(std::chrono::seconds(5)));
     rig.setPoints(*rig.player, "00:01:00:00", "00:01:01:10");
     rig.setPoints(*rig.recorder, "00:02:00:00", "00:02:01:10");
     const EditOutcome outcome = rig.edit();
