@@ -1,5 +1,7 @@
 #include "deck/TimeBase.h"
 
+#include <cmath>
+
 #include <array>
 #include <cstdlib>
 
@@ -188,4 +190,11 @@ std::int64_t TimeBase::framesPerPeriod() const
 std::int64_t TimeBase::periodSeconds() const
 {
     return kind_ == Kind::Fps2997 || kind_ == Kind::Fps2997DF ? 1001 : 1;
+}
+
+int TimeBase::unwrapped(int frame, int near) const
+{
+    const int day = framesPerDay();
+    const int days = static_cast<int>(std::lround(static_cast<double>(near - frame) / day));
+    return frame + days * day;
 }

@@ -38,6 +38,9 @@ public:
     std::optional<int> frameOf(const std::string& tc) const;
 
     int framesPerDay() const;
+    // The frame count a label's frame stands for near another count: time code starts again
+    // at midnight, so a recording that passes it reads small counts that follow large ones.
+    int unwrapped(int frame, int near) const;
     // "HH:MM:SS:FF" of a frame count, 0 <= frame < framesPerDay().
     std::string labelOf(int frame) const;
     // A length of tape (an edit's duration, the frames left to a point) as "HH:MM:SS:FF":

@@ -197,9 +197,9 @@ Reply VCR::CommandAcknowledged(const Packet& packet)
     return reply;
 }
 
-std::pair<Reply, Reply> VCR::playTogether(VCR& first, VCR& second)
+std::pair<Reply, Reply> VCR::playStaggered(VCR& first, VCR& second, std::chrono::steady_clock::duration delay)
 {
-    const auto replies = VCRPort::SendTogether(*first.sop_, bsplay, *second.sop_, bsplay);
+    const auto replies = VCRPort::SendStaggered(*first.sop_, bsplay, *second.sop_, bsplay, delay);
     first.took(replies.first);
     first.moving_ = 1;
     second.took(replies.second);

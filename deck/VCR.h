@@ -78,8 +78,9 @@ public:
     };
     // Reads and shows the time code now; nothing when the deck sent none.
     std::optional<TimeReading> readTimeCode();
-    // Sends play to both decks back to back, first to first; then collects both replies.
-    static std::pair<Reply, Reply> playTogether(VCR& first, VCR& second);
+    // Sends play to the first deck, and to the second once the delay has passed; then
+    // collects both replies.
+    static std::pair<Reply, Reply> playStaggered(VCR& first, VCR& second, std::chrono::steady_clock::duration delay);
     // While held, the polling thread leaves the deck's link to whoever times the deck.
     void holdPolling(bool held);
     void TCBCD(std::uint8_t b, int pos);

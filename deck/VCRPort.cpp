@@ -115,11 +115,14 @@ Reply VCRPort::SendSerial(const std::vector<std::uint8_t>& request)
     return serin;
 }
 
-std::pair<Reply, Reply> VCRPort::SendTogether(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
-                                              VCRPort& second, const std::vector<std::uint8_t>& secondRequest)
+std::pair<Reply, Reply> VCRPort::SendStaggered(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
+                                               VCRPort& second, const std::vector<std::uint8_t>& secondRequest,
+                                               std::chrono::steady_clock::duration delay)
 {
     std::scoped_lock lock(first.lock_, second.lock_);
     const bool firstWritten = first.writeRequest(firstRequest);
+    if (firstWritten)
+        std::this_thread::sleep_until(first.serin.written + delay);
     const bool secondWritten = second.writeRequest(secondRequest);
     if (firstWritten)
         first.readReply(firstRequest);

@@ -3,6 +3,7 @@
 #include "deck/Reply.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -39,10 +40,13 @@ public:
     // arrived or the deadline passes, all under the link's lock. The reply is handed out by
     // value with its length, its outcome and the number of its exchange.
     Reply SendSerial(const std::vector<std::uint8_t>& request);
-    // Writes a request on each link back to back, then collects each reply: two decks that
-    // must start in the same frame get their commands within a byte time of each other.
-    static std::pair<Reply, Reply> SendTogether(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
-                                                VCRPort& second, const std::vector<std::uint8_t>& secondRequest);
+    // Writes a request on the first link, the other on the second once the delay has passed
+    // since the first was written, then collects each reply: two decks that must start a
+    // fraction of a frame apart get their commands that far apart, however late the first
+    // deck's reply comes through its line.
+    static std::pair<Reply, Reply> SendStaggered(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
+                                                 VCRPort& second, const std::vector<std::uint8_t>& secondRequest,
+                                                 std::chrono::steady_clock::duration delay);
     // The time the deck has to answer; the reply deadline adds the adapter allowance to it.
     void setwait(int ms);
     int SerCount() const;

@@ -143,6 +143,11 @@ bool EditEngine::decksReady(const EditRequest& request)
         progress_.status("RECORDER: EDIT PRESET REFUSED");
         return false;
     }
+    // The points and the preroll the decks hold are the ones their preroll goes by.
+    if (!player_.resendPresets() || !recorder_.resendPresets()) {
+        progress_.status("PRESETS REFUSED - NO EDIT");
+        return false;
+    }
     const auto status = statusOf(recorder_);
     if (!status || status->editPreset() != (request.mode & DeckStatus::presetBits)) {
         progress_.status("RECORDER: EDIT MODE NOT SET");

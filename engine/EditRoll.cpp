@@ -36,6 +36,14 @@ constexpr int roundsPerStatus = 4;
 constexpr double leadTarget = 0.5;
 constexpr double leadMargin = 0.02;
 constexpr int maxNudges = 4;
+// Decks to start closer together than this many frames are started in one go, the second
+// play written while the first deck's reply is still on its way.
+constexpr double closeStartFrames = 3;
+// A deck is read for its position only once its servo has locked after play (a few frames on
+// every deck) or it has settled after a nudge: readings of a tape still gathering speed would
+// put it ahead of where it is.
+constexpr double lockFrames = 6;
+constexpr double settleAfterNudgeFrames = 2;
 constexpr double nudgeableHalfWidth = 0.25;
 // Frames past the preroll by which a recorder must have been seen rolling.
 constexpr int rollTolerance = 30;
@@ -156,32 +164,55 @@ bool EditRoll::start()
 
 bool EditRoll::startStaggered(VCR& first, VCR& second, int firstPreroll, int secondPreroll, double lead)
 {
-    const Reply firstReply = first.CommandAcknowledged(VCR::bsplay);
-    first.setmoving(1);
-    if (!firstReply.answered()) {
-        result_.playerRefused = &first == &player_;
-        result_.ending = Ending::PlayRefused;
-        stopBoth();
-        return false;
-    }
-    if (!clock_.waitUntil(frameTime(firstReply.written, firstPreroll - secondPreroll + lead))) {
+    const double apart = firstPreroll - secondPreroll + lead;
+    auto [firstReply, secondReply] = apart < closeStartFrames ? startClose(first, second, apart)
+                                                              : startApart(first, second, apart);
+    if (clock_.aborted()) {
         result_.ending = Ending::AbortedBeforeEditOn;
         stopBoth();
         return false;
     }
-    const Reply secondReply = second.CommandAcknowledged(VCR::bsplay);
-    second.setmoving(1);
-    if (!secondReply.answered()) {
-        result_.playerRefused = &second == &player_;
-        result_.ending = Ending::PlayRefused;
-        stopBoth();
-        return false;
+    for (const auto& [deck, reply] : {std::pair{&first, firstReply}, std::pair{&second, secondReply}}) {
+        if (!reply.answered()) {
+            result_.playerRefused = deck == &player_;
+            result_.ending = Ending::PlayRefused;
+            stopBoth();
+            return false;
+        }
     }
     recorderStarted_ = &first == &recorder_ ? firstReply.written : secondReply.written;
+    const auto playerStarted = &first == &player_ ? firstReply.written : secondReply.written;
+    recorderSteadyFrom_ = frameTime(recorderStarted_, lockFrames);
+    playerSteadyFrom_ = frameTime(playerStarted, lockFrames);
     return true;
 }
 
-std::optional<TapePosition::Reading> EditRoll::readingOf(VCR& deck)
+std::pair<Reply, Reply> EditRoll::startClose(VCR& first, VCR& second, double apart)
+{
+    // The second play goes when it is due, whatever the first deck's line takes to answer.
+    auto replies = VCR::playStaggered(first, second, frameTime(Clock::time_point{}, apart) - Clock::time_point{});
+    // A refused play goes again at once: the synchroniser makes up what it costs.
+    if (!replies.first.answered())
+        replies.first = first.CommandAcknowledged(VCR::bsplay);
+    if (!replies.second.answered())
+        replies.second = second.CommandAcknowledged(VCR::bsplay);
+    first.setmoving(1);
+    second.setmoving(1);
+    return replies;
+}
+
+std::pair<Reply, Reply> EditRoll::startApart(VCR& first, VCR& second, double apart)
+{
+    const Reply firstReply = first.CommandAcknowledged(VCR::bsplay);
+    first.setmoving(1);
+    if (!firstReply.answered() || !clock_.waitUntil(frameTime(firstReply.written, apart)))
+        return {firstReply, Reply{}};
+    const Reply secondReply = second.CommandAcknowledged(VCR::bsplay);
+    second.setmoving(1);
+    return {firstReply, secondReply};
+}
+
+std::optional<TapePosition::Reading> EditRoll::readingOf(VCR& deck) const
 {
     const auto reading = deck.readTimeCode();
     const auto answered = Clock::now();
@@ -191,14 +222,15 @@ std::optional<TapePosition::Reading> EditRoll::readingOf(VCR& deck)
     // turnaround had passed, whichever came first.
     constexpr auto writeTime = std::chrono::milliseconds(1);
     const auto turnaround = std::chrono::milliseconds(deckTurnaroundMs) + FiringWindow::transit;
-    return TapePosition::Reading{reading->frame, reading->asked - writeTime,
-                                 std::min(answered, reading->asked + turnaround)};
+    // Counted on from the in point across midnight: an assemble edit may record past it.
+    const int frame = base_.unwrapped(reading->frame, &deck == &player_ ? plan_.playIn : plan_.recIn);
+    return TapePosition::Reading{frame, reading->asked - writeTime, std::min(answered, reading->asked + turnaround)};
 }
 
 bool EditRoll::readRecorder()
 {
     const auto reading = readingOf(recorder_);
-    if (reading)
+    if (reading && reading->sampledFrom >= recorderSteadyFrom_)
         recorderPosition_.add(*reading);
     return reading.has_value();
 }
@@ -208,7 +240,8 @@ void EditRoll::readPlayer()
     clock_.waitUntil(playerPosition_.nextReading(Clock::now()));
     if (const auto reading = readingOf(player_)) {
         playerMissesInARow_ = 0;
-        playerPosition_.add(*reading);
+        if (reading->sampledFrom >= playerSteadyFrom_)
+            playerPosition_.add(*reading);
     } else if (++playerMissesInARow_ >= unanswered && !playerPosition_.known()) {
         // The offset cannot be checked: the start alone keeps it, and the operator is told.
         playerFollowed_ = false;
@@ -339,7 +372,9 @@ bool EditRoll::nudge(double gain)
     if (!clock_.waitUntil(frameTime(reply.written, frames)))
         return true;  // the roll sees the abort next
     playerPosition_.clear();
-    return player_.CommandAcknowledged(VCR::bsplay).answered();
+    const Reply play = player_.CommandAcknowledged(VCR::bsplay);
+    playerSteadyFrom_ = frameTime(play.written, settleAfterNudgeFrames);
+    return play.answered();
 }
 
 bool EditRoll::waitPunctually(Clock::time_point moment, EditClock::Write which)
@@ -645,6 +680,5 @@ void EditRoll::stopBoth()
 
 void EditRoll::showCountdown(int framesLeft, bool recording)
 {
-    const std::string left = base_.labelOf(std::clamp(framesLeft, 0, base_.framesPerDay() - 1));
-    progress_.countdown(recording ? EditStep::EditOn : EditStep::Roll, left);
+    progress_.countdown(recording ? EditStep::EditOn : EditStep::Roll, base_.durationText(std::max(framesLeft, 0)));
 }

@@ -77,13 +77,17 @@ private:
     // recorder reaches its own; the moment the recorder started is kept for the clock.
     bool start();
     bool startStaggered(VCR& first, VCR& second, int firstPreroll, int secondPreroll, double lead);
+    // The two plays, a fraction of a frame apart or longer; a second play not sent for an
+    // abort is left unanswered.
+    std::pair<Reply, Reply> startClose(VCR& first, VCR& second, double apart);
+    std::pair<Reply, Reply> startApart(VCR& first, VCR& second, double apart);
     Result followedRoll();
     Result timedRoll();
     // One round of readings: the recorder's time code, the player's while it is followed,
     // and every few rounds the recorder's status; false when the recorder gave no time code.
     bool readRound();
     // A deck's time code now, with the window in which the deck sampled its tape.
-    static std::optional<TapePosition::Reading> readingOf(VCR& deck);
+    std::optional<TapePosition::Reading> readingOf(VCR& deck) const;
     bool readRecorder();
     void readPlayer();
     void readRecorderStatus();
@@ -140,6 +144,10 @@ private:
     bool playerFollowed_ = true;
     bool recorderFollowed_ = false;
     Clock::time_point recorderStarted_{};
+    // Readings sampled before these moments do not place the decks: their tapes still
+    // gather speed.
+    Clock::time_point recorderSteadyFrom_{};
+    Clock::time_point playerSteadyFrom_{};
     int playerMissesInARow_ = 0;
     int rounds_ = 0;
     Clock::time_point nextWrite_ = Clock::time_point::max();

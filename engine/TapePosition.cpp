@@ -28,33 +28,52 @@ TapePosition::Interval TapePosition::projected(const Reading& reading) const
 
 bool TapePosition::settled() const
 {
-    return known_ && readings_.size() >= settledReadings
-        && framesBetween(readings_.front().sampledBy, readings_.back().sampledFrom) >= settledFrames;
+    return settled_;
 }
 
 bool TapePosition::add(const Reading& reading)
 {
-    if (settled()) {
+    if (settled_) {
         const Interval interval = projected(reading);
         if (std::max(low_, interval.low) >= std::min(high_, interval.high)) {
             ++outliers_;
             if (++outliersInARow_ < outliersForChange)
                 return false;
             // A run of them: the tape no longer rolls as it did.
-            readings_.clear();
+            clear();
+        } else {
+            narrowTo(reading);
+            return true;
         }
     }
     outliersInARow_ = 0;
     readings_.push_back(reading);
     forgetOlderThanHorizon();
     estimate();
+    settled_ = known_ && readings_.size() >= settledReadings
+        && framesBetween(readings_.front().sampledBy, readings_.back().sampledFrom) >= settledFrames;
     return true;
+}
+
+void TapePosition::narrowTo(const Reading& reading)
+{
+    // A settled estimate only narrows: what the readings that made it said stays true of a
+    // tape at play speed, however long ago they were taken.
+    outliersInARow_ = 0;
+    const double moved = framesBetween(reference_, reading.sampledFrom);
+    const Interval interval = projected(reading);
+    low_ = std::max(low_, interval.low) + moved;
+    high_ = std::min(high_, interval.high) + moved;
+    reference_ = reading.sampledFrom;
+    readings_.push_back(reading);
+    forgetOlderThanHorizon();
 }
 
 void TapePosition::clear()
 {
     readings_.clear();
     known_ = false;
+    settled_ = false;
     outliersInARow_ = 0;
 }
 
@@ -123,12 +142,13 @@ TapePosition::Clock::time_point TapePosition::possiblyReached(double position) c
 
 TapePosition::Clock::time_point TapePosition::nextReading(Clock::time_point from) const
 {
-    constexpr double fine = 0.1;
-    if (!known_ || spread() < fine)
+    if (!known_)
         return from;
     // The sample window centred on the frame boundary: whichever label the deck gives, the
-    // reading moves one end of the interval to within half a window of the boundary.
+    // reading moves one end of the interval to within half a window of the boundary. Readings
+    // that fall inside a frame tell nothing new, and those that did age past the horizon.
     const Reading& last = readings_.back();
-    const auto boundary = when(std::ceil(at(from + (last.sampledBy - last.sampledFrom) / 2)));
-    return std::max(from, boundary - (last.sampledBy - last.sampledFrom) / 2);
+    const auto halfWindow = (last.sampledBy - last.sampledFrom) / 2;
+    const auto boundary = when(std::ceil(at(from + halfWindow)));
+    return std::max(from, boundary - halfWindow);
 }

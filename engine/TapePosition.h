@@ -13,8 +13,10 @@
 //
 // Readings that disagree with a tape at play speed are handled by how settled the estimate
 // is: while the tape still locks (or after a change of motion), older readings that
-// contradict the newest are forgotten; once settled, a contradicting reading is an outlier,
-// counted and left out, and only a run of them says the tape's motion has changed.
+// contradict the newest are forgotten; once settled, the estimate only narrows, a
+// contradicting reading is an outlier, counted and left out, and only a run of them says the
+// tape's motion has changed. Readings from before the tape reached play speed make a wrong
+// estimate: whoever reads the deck leaves out those of its servo's lock.
 class TapePosition {
 public:
     using Clock = std::chrono::steady_clock;
@@ -50,8 +52,8 @@ public:
     // the moment before which not even the latest possible position has.
     Clock::time_point surelyReached(double position) const;
     Clock::time_point possiblyReached(double position) const;
-    // The best moment, at or after from, for the next reading: when the middle estimate
-    // crosses a frame boundary, so that the reading halves the uncertainty.
+    // The best moment, at or after from, for the next reading: its sample window centred on
+    // the moment the middle estimate crosses a frame boundary.
     Clock::time_point nextReading(Clock::time_point from) const;
     // Readings left out as outliers since the estimate was made.
     int outliers() const { return outliers_; }
@@ -64,6 +66,7 @@ private:
     };
     Interval projected(const Reading& reading) const;
     void estimate();
+    void narrowTo(const Reading& reading);
     void forgetOlderThanHorizon();
     double framesBetween(Clock::time_point from, Clock::time_point to) const;
     Clock::time_point after(Clock::time_point from, double frames) const;
@@ -72,12 +75,13 @@ private:
     // come from a servo still locking: a preroll outlasts the lock and the horizon.
     static constexpr double horizonFrames = 20;
     // Settled: this many readings agree, over this many frames of rolling tape.
-    static constexpr std::size_t settledReadings = 6;
-    static constexpr double settledFrames = 6;
+    static constexpr std::size_t settledReadings = 4;
+    static constexpr double settledFrames = 4;
     static constexpr int outliersForChange = 3;
     double msPerFrame_;
     std::deque<Reading> readings_;
     bool known_ = false;
+    bool settled_ = false;
     // The position at reference_ lies in [low_, high_).
     Clock::time_point reference_{};
     double low_ = 0;

@@ -215,3 +215,14 @@ TEST(TimeBase, DropFrameFlagOfADecksReply)
 }
 
 } // namespace
+
+TEST(TimeBase, CountsAcrossMidnightFollowTheCountsBeforeIt)
+{
+    for (const TimeBase base : {TimeBase(TimeBase::Kind::Fps30), TimeBase(TimeBase::Kind::Fps2997DF),
+                                TimeBase(TimeBase::Kind::Fps25)}) {
+        const int day = base.framesPerDay();
+        EXPECT_EQ(base.unwrapped(3, day - 10), day + 3) << "just past midnight";
+        EXPECT_EQ(base.unwrapped(day - 2, 5), -2) << "just before it, seen from after";
+        EXPECT_EQ(base.unwrapped(1000, 990), 1000) << "nowhere near it";
+    }
+}
