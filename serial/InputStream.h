@@ -20,6 +20,9 @@ public:
     virtual int read(Bytes* buffer, int offset, int length) = 0;
     // Bytes that can be read without waiting.
     virtual int available() = 0;
+    // Waits until bytes can be read or ms milliseconds have passed (a negative time waits
+    // without limit); how many can be read, 0 when the time passed first.
+    virtual int waitAvailable(int ms) = 0;
     virtual void close() {}
 };
 

@@ -3,15 +3,13 @@
 #include "serial/SerialErrors.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
-#include <thread>
 
 namespace serial {
 
 namespace {
 
-constexpr auto pollInterval = std::chrono::milliseconds(20);
+constexpr int withoutLimit = -1;
 
 } // namespace
 
@@ -28,7 +26,7 @@ int SerInputStream::read()
 {
     int value = sp.getByte();
     while (value == -1) {
-        std::this_thread::sleep_for(pollInterval);
+        sp.rxWait(withoutLimit);
         value = sp.getByte();
     }
     return value;
@@ -41,7 +39,7 @@ int SerInputStream::read(Bytes& buffer)
     }
     int count = sp.getData(buffer);
     while (count <= 0) {
-        std::this_thread::sleep_for(pollInterval);
+        sp.rxWait(withoutLimit);
         count = sp.getData(buffer);
     }
     return count;
@@ -71,6 +69,11 @@ int SerInputStream::read(Bytes* buffer, int offset, int length)
 int SerInputStream::available()
 {
     return sp.rxReadyCount();
+}
+
+int SerInputStream::waitAvailable(int ms)
+{
+    return sp.rxWait(ms);
 }
 
 void SerInputStream::close()

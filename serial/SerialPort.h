@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/LowLatency.h"
 #include "serial/SerialConfig.h"
 
 #include <cstdint>
@@ -31,6 +32,10 @@ public:
     virtual int getData(Bytes& buffer) = 0;
     // nullptr stands for an absent buffer: nothing is read and 0 is returned.
     virtual int getData(Bytes* buffer, int offset, int length) = 0;
+    // Waits until received bytes are waiting or ms milliseconds have passed (a negative time
+    // waits without limit); how many are waiting, 0 when the time passed first. A port that
+    // failed or hung up while it waited raises IOError.
+    virtual int rxWait(int ms) = 0;
     virtual int rxFlush() = 0;
     virtual int txFlush() = 0;
     virtual int txDrain() = 0;
@@ -52,6 +57,8 @@ public:
     virtual int getTimeoutTx() = 0;
     virtual void setTimeoutRx(int ms) = 0;
     virtual void setTimeoutTx(int ms) = 0;
+    // Asks a USB serial adapter for the lowest latency it can give; what it got.
+    virtual LowLatency requestLowLatency() = 0;
     virtual int getLibVer() = 0;
     // The 0-based index of the open port, -1 while closed.
     virtual int getPortNum() = 0;

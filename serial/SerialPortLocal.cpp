@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <string_view>
-#include <thread>
 
 namespace serial {
 
@@ -293,27 +292,18 @@ void SerialPortLocal::putData(const Bytes& b, int offset, int length)
     sendAll(part.data(), length, "Sent only ");
 }
 
-bool SerialPortLocal::waitForReceived(int wanted)
+int SerialPortLocal::receiveWaitMs()
 {
     if (!features.pollGetDataTimeout) {
-        return true;
+        return 0;
     }
-    const int timeoutMs = backend->SerGetTimeoutRx(port);
-    if (timeoutMs <= 0) {
-        return true;
-    }
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        if (backend->SerRxReadyCount(port) >= wanted) {
-            return true;
-        }
-        const auto now = Clock::now();
-        std::this_thread::yield();
-        if (deadline <= now) {
-            return false;
-        }
-    }
+    return std::max(backend->SerGetTimeoutRx(port), 0);
+}
+
+bool SerialPortLocal::waitForByte()
+{
+    const int timeoutMs = receiveWaitMs();
+    return timeoutMs == 0 || backend->SerRxWait(port, timeoutMs) > 0;
 }
 
 int SerialPortLocal::getByte()
@@ -321,7 +311,7 @@ int SerialPortLocal::getByte()
     if (port < 0) {
         throw IOError("getByte: Port not open");
     }
-    if (!waitForReceived(1)) {
+    if (!waitForByte()) {
         return -1;
     }
     return backend->SerGetByte(port);
@@ -330,11 +320,32 @@ int SerialPortLocal::getByte()
 int SerialPortLocal::getData(Bytes& buffer)
 {
     const int wanted = static_cast<int>(buffer.size());
-    // Whatever has come when the wait ends is taken, however little.
-    waitForReceived(wanted);
-    const int received = backend->SerGetData(port, buffer.data(), wanted);
-    if (received == -1) {
-        throw IOError("getData: failed");
+    const auto take = [this, &buffer](int from) {
+        const int received = backend->SerGetData(port, buffer.data() + from, static_cast<int>(buffer.size()) - from);
+        if (received == -1) {
+            throw IOError("getData: failed");
+        }
+        return received;
+    };
+    const int timeoutMs = receiveWaitMs();
+    if (timeoutMs == 0) {
+        return take(0);
+    }
+    // Whatever has come when the receive time-out ends is taken, however little. What has
+    // come is taken as it comes, so that each wait is for bytes not yet seen.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int received = take(0);
+    while (received < wanted) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int waiting = left > 0 ? backend->SerRxWait(port, static_cast<int>(left)) : 0;
+        if (waiting == 0) {
+            break;
+        }
+        received += take(received);
+        if (waiting < 0) {
+            break;
+        }
     }
     return received;
 }
@@ -367,6 +378,12 @@ int SerialPortLocal::checked(const Checks& checks, BackendCall call)
         throw IOError(checks.failureText);
     }
     return result;
+}
+
+int SerialPortLocal::rxWait(int ms)
+{
+    return checked({nullptr, true, "rxWait: Port not open", "rxWait failed"},
+                   [this, ms] { return backend->SerRxWait(port, ms); });
 }
 
 int SerialPortLocal::rxFlush()
@@ -503,6 +520,14 @@ void SerialPortLocal::setTimeoutTx(int ms)
     // every system.
     checked({nullptr, true, nullptr, "setTimeoutTx failed"},
             [this, ms] { return backend->SerSetTimeoutTx(port, ms); });
+}
+
+LowLatency SerialPortLocal::requestLowLatency()
+{
+    if (port < 0) {
+        throw IOError("requestLowLatency: Port not open");
+    }
+    return backend->SerRequestLowLatency(port);
 }
 
 int SerialPortLocal::getTimeoutRx()

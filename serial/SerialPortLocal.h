@@ -50,6 +50,7 @@ public:
     int getData(Bytes& buffer) override;
     int getData(Bytes* buffer, int offset, int length) override;
 
+    int rxWait(int ms) override;
     int rxFlush() override;
     int txFlush() override;
     int txDrain() override;
@@ -71,6 +72,7 @@ public:
     int getTimeoutTx() override;
     void setTimeoutRx(int ms) override;
     void setTimeoutTx(int ms) override;
+    LowLatency requestLowLatency() override;
 
     int getPortNum() override { return port; }
     void setName(const std::string& name) override;
@@ -130,9 +132,11 @@ private:
     void featureSetup();
     template <typename BackendCall>
     int checked(const Checks& checks, BackendCall call);
-    // Waits until at least wanted bytes are waiting or the receive time-out has passed;
-    // false when the time-out passed first.
-    bool waitForReceived(int wanted);
+    // The receive time-out where this port object waits for input itself, else 0.
+    int receiveWaitMs();
+    // Waits until a byte is waiting or the receive time-out has passed; false when the
+    // time-out passed first or the port failed.
+    bool waitForByte();
     void startFlowControlIfWanted(const SerialConfig& cfg);
     void stopFlowControl();
     void forgetFlowControl();

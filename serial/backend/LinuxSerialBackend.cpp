@@ -1,13 +1,16 @@
 #include "serial/backend/LinuxSerialBackend.h"
 
 #include "serial/backend/TermiosSettings.h"
+#include "serial/backend/UsbSerialAdapter.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -66,16 +69,43 @@ bool deviceGone(int fd)
     return ready < 0 || (watch.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
 }
 
+// Milliseconds left until the deadline, rounded up so that a wait never ends before it.
+int millisecondsUntil(Clock::time_point deadline)
+{
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
+}
+
+// Waits until the device has input or has gone, or until the wake descriptor is signalled,
+// for at most timeoutMs milliseconds (without limit when negative). 1 when something
+// happened, 0 when the time passed, -1 when poll failed.
+int waitForInput(int fd, int wakeFd, int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        pollfd watch[2] = {{fd, POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        const int ready = ::poll(watch, 2, timeoutMs < 0 ? -1 : millisecondsUntil(deadline));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        return ready < 0 ? -1 : (ready > 0 ? 1 : 0);
+    }
+}
+
+// The bytes waiting to be read, or -1.
+int bytesWaiting(int fd)
+{
+    int waiting = 0;
+    return ::ioctl(fd, FIONREAD, &waiting) == 0 ? waiting : -1;
+}
+
 // Waits until the device takes more output, for at most limitMs milliseconds.
 bool waitWritable(int fd, int limitMs)
 {
     const auto deadline = Clock::now() + std::chrono::milliseconds(limitMs);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - Clock::now());
-        const int waitMs = static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX));
         pollfd watch{fd, POLLOUT, 0};
-        const int ready = ::poll(&watch, 1, waitMs);
+        const int ready = ::poll(&watch, 1, millisecondsUntil(deadline));
         if (ready < 0 && errno == EINTR) {
             continue;
         }
@@ -123,10 +153,24 @@ bool sameLineSettings(const termios& wanted, const termios& actual, bool pseudoT
 LinuxSerialBackend::~LinuxSerialBackend()
 {
     for (auto& [index, entry] : ports) {
-        std::lock_guard lock(entry->mutex);
-        ::close(entry->fd);
-        entry->fd = -1;
+        std::unique_lock lock(entry->mutex);
+        closeEntry(*entry, lock);
     }
+}
+
+void LinuxSerialBackend::closeEntry(PortEntry& entry, std::unique_lock<std::mutex>& lock)
+{
+    entry.closing = true;
+    if (entry.waiters > 0) {
+        const std::uint64_t wake = 1;
+        [[maybe_unused]] const ssize_t written = ::write(entry.wakeFd, &wake, sizeof wake);
+        entry.waitersGone.wait(lock, [&entry] { return entry.waiters == 0; });
+    }
+    ::ioctl(entry.fd, TIOCNXCL);
+    ::close(entry.fd);
+    ::close(entry.wakeFd);
+    entry.fd = -1;
+    entry.wakeFd = -1;
 }
 
 std::optional<std::string> LinuxSerialBackend::devicePathOf(const SerialConfig& cfg)
@@ -200,13 +244,21 @@ int LinuxSerialBackend::openDevice(const std::string& path, SerialConfig& cfg)
         ::close(fd);
         return InUse;
     }
+    // Signalled by a close, so that a thread waiting for input lets go of the descriptor.
+    const int wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeFd < 0) {
+        ::close(fd);
+        return NotValid;
+    }
     ::ioctl(fd, TIOCEXCL);
     // Bytes that arrived while no program held the port belong to nobody's request.
     ::tcflush(fd, TCIOFLUSH);
 
     auto entry = std::make_shared<PortEntry>();
     entry->fd = fd;
+    entry->wakeFd = wakeFd;
     entry->device = status.st_rdev;
+    entry->path = path;
     ports[*number - 1] = entry;
     cfg.setPortNum(*number);
     return 0;
@@ -296,10 +348,8 @@ int LinuxSerialBackend::SerClosePort(int port)
         closing = entry->second;
         ports.erase(entry);
     }
-    std::lock_guard lock(closing->mutex);
-    ::ioctl(closing->fd, TIOCNXCL);
-    ::close(closing->fd);
-    closing->fd = -1;
+    std::unique_lock lock(closing->mutex);
+    closeEntry(*closing, lock);
     return 0;
 }
 
@@ -376,6 +426,38 @@ int LinuxSerialBackend::SerGetData(int port, std::uint8_t* buffer, int count)
     });
 }
 
+int LinuxSerialBackend::SerRxWait(int port, int timeoutMs)
+{
+    const auto entry = find(port);
+    if (!entry) {
+        return -1;
+    }
+    std::unique_lock lock(entry->mutex);
+    if (entry->fd < 0 || entry->closing) {
+        return -1;
+    }
+    const int fd = entry->fd;
+    const int wakeFd = entry->wakeFd;
+    if (const int waiting = bytesWaiting(fd); waiting != 0) {
+        return waiting;
+    }
+    ++entry->waiters;
+    lock.unlock();
+    const int happened = waitForInput(fd, wakeFd, timeoutMs);
+    lock.lock();
+    --entry->waiters;
+    entry->waitersGone.notify_all();
+    if (entry->closing || happened < 0) {
+        return -1;
+    }
+    const int waiting = bytesWaiting(fd);
+    // Bytes that arrived before a hang-up are read first; after them, the hang-up is said.
+    if (waiting == 0 && deviceGone(fd)) {
+        return -1;
+    }
+    return waiting;
+}
+
 int LinuxSerialBackend::SerRxFlush(int port)
 {
     return withPort(port, [](PortEntry& entry) { return ::tcflush(entry.fd, TCIFLUSH) == 0 ? 0 : -1; });
@@ -400,8 +482,8 @@ int LinuxSerialBackend::SerTxDrain(int port)
 int LinuxSerialBackend::SerRxReadyCount(int port)
 {
     return withPort(port, [](PortEntry& entry) {
-        int waiting = 0;
-        if (::ioctl(entry.fd, FIONREAD, &waiting) != 0) {
+        const int waiting = bytesWaiting(entry.fd);
+        if (waiting < 0) {
             return -1;
         }
         // Bytes that arrived before a hang-up can still be read; after them, report it.
@@ -539,6 +621,35 @@ int LinuxSerialBackend::SerFlowTask(int port)
 {
     std::this_thread::sleep_for(flowTaskStep);
     return find(port) ? 0 : -1;
+}
+
+LowLatency LinuxSerialBackend::SerRequestLowLatency(int port)
+{
+    std::optional<UsbSerialAdapter> adapter;
+    const bool driverTookFlag = withPort(port, [&](PortEntry& entry) {
+        // A pseudo-terminal has no adapter behind it, whatever sysfs holds.
+        if (isPseudoTerminal(entry.device)) {
+            return 0;
+        }
+        adapter = UsbSerialAdapter::find(sysfsRoot_, entry.path);
+        if (!adapter) {
+            return 0;
+        }
+        serial_struct line{};
+        if (::ioctl(entry.fd, TIOCGSERIAL, &line) != 0) {
+            return 0;
+        }
+        line.flags |= ASYNC_LOW_LATENCY;
+        return ::ioctl(entry.fd, TIOCSSERIAL, &line) == 0 ? 1 : 0;
+    }) == 1;
+    if (!adapter) {
+        return {};
+    }
+    LowLatency got = adapter->lowerLatencyTimer();
+    if (!got.latencyMs && !driverTookFlag) {
+        got.why += ", and the driver refused its low-latency flag";
+    }
+    return got;
 }
 
 } // namespace serial

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "serial/LowLatency.h"
 #include "serial/SerialConfig.h"
 
 #include <cstdint>
@@ -33,6 +34,11 @@ public:
     // Stores up to count received bytes at the start of buffer and returns how many;
     // never waits.
     virtual int SerGetData(int port, std::uint8_t* buffer, int count) = 0;
+    // Waits until received bytes are waiting or timeoutMs milliseconds have passed (a
+    // negative time-out waits without limit). Returns how many bytes are waiting, 0 when the
+    // time passed first, -1 when the port failed or hung up and nothing is left to read.
+    // Closing the port ends the wait with -1.
+    virtual int SerRxWait(int port, int timeoutMs) = 0;
     virtual int SerRxFlush(int port) = 0;
     virtual int SerTxFlush(int port) = 0;
     virtual int SerTxDrain(int port) = 0;
@@ -58,6 +64,9 @@ public:
     // One step of flow-control assistance; returns within a few milliseconds so that the
     // task calling it over and over can be stopped.
     virtual int SerFlowTask(int port) = 0;
+    // Asks a USB serial adapter for low latency: the driver's low-latency flag and a latency
+    // timer of 1 ms. Any other port is left as it is and reports no adapter.
+    virtual LowLatency SerRequestLowLatency(int port) = 0;
 
     // The backend new port objects use: the installed one, else the built-in backend of
     // this operating system, chosen on first use.

@@ -29,6 +29,7 @@ void FakeSerialBackend::receive(const Bytes& bytes, std::chrono::milliseconds de
     for (const auto byte : bytes) {
         incoming.push_back({at, byte});
     }
+    arrivals.notify_all();
 }
 
 void FakeSerialBackend::answerNextWrite(std::vector<Piece> pieces)
@@ -46,6 +47,12 @@ FakeSerialBackend::Bytes FakeSerialBackend::sent() const
 {
     std::lock_guard lock(mutex);
     return accepted;
+}
+
+void FakeSerialBackend::setLowLatency(serial::LowLatency answer)
+{
+    std::lock_guard lock(mutex);
+    lowLatency = std::move(answer);
 }
 
 std::vector<FakeSerialBackend::Call> FakeSerialBackend::calls() const
@@ -129,6 +136,18 @@ std::size_t FakeSerialBackend::arrivedCount() const
                                                   [now](const Arrival& a) { return a.at <= now; }));
 }
 
+std::optional<FakeSerialBackend::Clock::time_point> FakeSerialBackend::nextArrival() const
+{
+    const auto now = Clock::now();
+    std::optional<Clock::time_point> next;
+    for (const Arrival& a : incoming) {
+        if (a.at > now && (!next || a.at < *next)) {
+            next = a.at;
+        }
+    }
+    return next;
+}
+
 int FakeSerialBackend::SerGetLibVer()
 {
     return simple("SerGetLibVer", {}, 1);
@@ -181,6 +200,7 @@ int FakeSerialBackend::SerPutData(int port, const std::uint8_t* data, int count)
             }
         }
         answers.pop_front();
+        arrivals.notify_all();
     }
     return result;
 }
@@ -211,6 +231,25 @@ int FakeSerialBackend::SerGetData(int port, std::uint8_t* buffer, int count)
         incoming.pop_front();
     }
     return taken;
+}
+
+int FakeSerialBackend::SerRxWait(int port, int timeoutMs)
+{
+    std::unique_lock lock(mutex);
+    if (const auto scripted = record({"SerRxWait", {port, timeoutMs}, {}})) {
+        return *scripted;
+    }
+    // Without a limit the wait still looks again now and then: an hour is as good as for ever.
+    const auto deadline = Clock::now() + (timeoutMs < 0 ? std::chrono::hours(1) : std::chrono::milliseconds(timeoutMs));
+    for (;;) {
+        if (const auto waiting = arrivedCount(); waiting > 0) {
+            return static_cast<int>(waiting);
+        }
+        if (Clock::now() >= deadline) {
+            return 0;
+        }
+        arrivals.wait_until(lock, std::min(deadline, nextArrival().value_or(deadline)));
+    }
 }
 
 int FakeSerialBackend::SerRxFlush(int port)
@@ -341,4 +380,11 @@ int FakeSerialBackend::SerFlowTask(int port)
     // from flooding the call record.
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return simple("SerFlowTask", {port}, 0);
+}
+
+serial::LowLatency FakeSerialBackend::SerRequestLowLatency(int port)
+{
+    std::lock_guard lock(mutex);
+    record({"SerRequestLowLatency", {port}, {}});
+    return lowLatency;
 }

@@ -14,7 +14,8 @@
 
 // A programmable serial backend for tests. Every call is recorded with its arguments. By
 // default it behaves like a healthy port: opening succeeds and numbers the port, writes are
-// accepted whole, reads deliver the canned receive bytes, lines read as not asserted.
+// accepted whole, reads deliver the canned receive bytes, waits for input end when bytes
+// arrive, lines read as not asserted, and no port is a USB adapter.
 // Any operation's result can be scripted, for every call or for the next calls only.
 // Safe to use from several threads.
 class FakeSerialBackend : public serial::SerialBackend {
@@ -35,8 +36,8 @@ public:
     };
 
     // Every later call of operation returns result. For SerPutData the result is the number
-    // of bytes accepted (and recorded as sent); for SerGetByte, SerGetData and
-    // SerRxReadyCount it replaces the canned receive bytes.
+    // of bytes accepted (and recorded as sent); for SerGetByte, SerGetData, SerRxReadyCount
+    // and SerRxWait it replaces the canned receive bytes.
     void setResult(const std::string& operation, int result);
     // The next call of operation returns result; queued results are used before the
     // result given to setResult, in order.
@@ -56,6 +57,8 @@ public:
     void answerNextWrite(const Bytes& bytes, std::chrono::milliseconds delay = std::chrono::milliseconds(0));
     // Every byte accepted by SerPutByte and SerPutData, in order.
     Bytes sent() const;
+    // What SerRequestLowLatency reports from now on.
+    void setLowLatency(serial::LowLatency answer);
 
     std::vector<Call> calls() const;
     int count(const std::string& operation) const;
@@ -74,6 +77,7 @@ public:
     int SerPutData(int port, const std::uint8_t* data, int count) override;
     int SerGetByte(int port) override;
     int SerGetData(int port, std::uint8_t* buffer, int count) override;
+    int SerRxWait(int port, int timeoutMs) override;
     int SerRxFlush(int port) override;
     int SerTxFlush(int port) override;
     int SerTxDrain(int port) override;
@@ -96,6 +100,7 @@ public:
     int SerSigRing(int port) override;
     int SerSigBreak(int port) override;
     int SerFlowTask(int port) override;
+    serial::LowLatency SerRequestLowLatency(int port) override;
 
 private:
     struct Arrival {
@@ -107,10 +112,14 @@ private:
     std::optional<int> record(Call call);
     int simple(const std::string& operation, std::vector<int> arguments, int natural);
     std::size_t arrivedCount() const;
+    // When the next byte still on its way arrives, if any does.
+    std::optional<Clock::time_point> nextArrival() const;
     int countOf(const std::string& operation) const;
 
     mutable std::mutex mutex;
     mutable std::condition_variable called;
+    // Told of every byte put on its way to the port.
+    std::condition_variable arrivals;
     std::map<std::string, int> results;
     std::map<std::string, std::deque<int>> queuedResults;
     std::vector<Call> history;
@@ -121,4 +130,5 @@ private:
     std::map<int, int> timeoutsRx;
     std::map<int, int> timeoutsTx;
     int nextPortNumber = 1;
+    serial::LowLatency lowLatency;
 };

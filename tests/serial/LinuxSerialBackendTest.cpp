@@ -7,11 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
+#include <fstream>
+#include <future>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 using serial::LinuxSerialBackend;
@@ -33,6 +37,21 @@ std::shared_ptr<SerialConfig> deckRecord(const std::string& device)
     cfg->setParity(SerialConfig::PY_ODD);
     cfg->setHandshake(SerialConfig::HS_NONE);
     return cfg;
+}
+
+// Waits until the thread sleeps in the kernel (as in a wait for input); false on the deadline.
+bool asleep(pid_t thread)
+{
+    const auto deadline = Clock::now() + patience;
+    while (Clock::now() < deadline) {
+        std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+        std::string pid, name, state;
+        if (stat >> pid >> name >> state && state == "S") {
+            return true;
+        }
+        std::this_thread::sleep_for(milliseconds(1));
+    }
+    return false;
 }
 
 Bytes everyByteValue()
@@ -204,4 +223,72 @@ TEST_F(LinuxSerialBackendTest, TimeoutsAreKeptPerPort)
     EXPECT_EQ(errorText([&] { port.setTimeoutRx(-1); }), "setTimeoutRx failed");
     port.close();
     EXPECT_EQ(errorText([&] { port.setTimeoutRx(10); }), "setTimeoutRx failed");
+}
+
+TEST_F(LinuxSerialBackendTest, AWaitForInputEndsWithABytesArrivalItsTimeOrAHangUp)
+{
+    SerialPortLocal port(deckRecord(pty.slavePath()));
+    auto start = Clock::now();
+    EXPECT_EQ(port.rxWait(30), 0);
+    EXPECT_GE(Clock::now() - start, milliseconds(30));
+
+    // A late byte ends the wait when it comes, not when the wait's time is up.
+    auto lateByte = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(milliseconds(40));
+        pty.write({0x7A});
+    });
+    start = Clock::now();
+    EXPECT_EQ(port.rxWait(static_cast<int>(patience.count())), 1);
+    EXPECT_GE(Clock::now() - start, milliseconds(40));
+    EXPECT_LT(Clock::now() - start, patience);
+    lateByte.get();
+    EXPECT_EQ(port.getByte(), 0x7A);
+
+    // The far end goes: the wait says so at once, whatever its time.
+    pty.closeMaster();
+    start = Clock::now();
+    EXPECT_EQ(errorText([&] { port.rxWait(-1); }), "rxWait failed");
+    EXPECT_LT(Clock::now() - start, patience);
+}
+
+TEST_F(LinuxSerialBackendTest, AReadWaitingWithoutLimitEndsWhenTheDeviceGoes)
+{
+    SerialPortLocal port(deckRecord(pty.slavePath()));
+    serial::SerInputStream in(port);
+    std::atomic<pid_t> reader{0};
+    auto reading = std::async(std::launch::async, [&] {
+        reader = ::gettid();
+        return errorText([&] { in.read(); });
+    });
+    while (reader == 0) {
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(asleep(reader));
+    pty.closeMaster();
+    ASSERT_EQ(reading.wait_for(patience), std::future_status::ready) << "the read never ended";
+    EXPECT_EQ(reading.get(), "rxWait failed");
+}
+
+TEST(LinuxSerialBackendWait, ClosingAPortWakesAThreadWaitingOnItAndWaitsForIt)
+{
+    PseudoTerminal pty;
+    LinuxSerialBackend backend;
+    SerialConfig cfg = *deckRecord(pty.slavePath());
+    ASSERT_EQ(backend.SerOpenPort(cfg), 0);
+    const int index = cfg.getPort() - 1;
+    std::atomic<pid_t> waiter{0};
+    auto waiting = std::async(std::launch::async, [&] {
+        waiter = ::gettid();
+        return backend.SerRxWait(index, -1);
+    });
+    while (waiter == 0) {
+        std::this_thread::yield();
+    }
+    ASSERT_TRUE(asleep(waiter));
+    auto closing = std::async(std::launch::async, [&] { return backend.SerClosePort(index); });
+    ASSERT_EQ(closing.wait_for(patience), std::future_status::ready) << "the close never ended";
+    EXPECT_EQ(closing.get(), 0);
+    ASSERT_EQ(waiting.wait_for(patience), std::future_status::ready) << "the wait never ended";
+    EXPECT_EQ(waiting.get(), -1);
+    EXPECT_EQ(backend.SerRxWait(index, 0), -1);
 }
