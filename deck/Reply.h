@@ -23,8 +23,14 @@ struct Reply {
     Outcome outcome = Outcome::Silent;
     // Exchanges on one link are numbered from 1 in the order they began.
     std::uint64_t exchange = 0;
-    // When the request went out: a deck answers a sense request with its state on receipt.
+    // Just before the request was written: the deck cannot have sampled anything it reports
+    // earlier than this.
+    std::chrono::steady_clock::time_point asked{};
+    // When the request had gone out: commands take effect from here.
     std::chrono::steady_clock::time_point written{};
+    // When the whole reply was there (or the exchange gave up): the deck sampled what it
+    // reports before this.
+    std::chrono::steady_clock::time_point arrived{};
 
     std::uint8_t operator[](int index) const { return bytes[index]; }
     bool answered() const { return outcome == Outcome::Answered; }

@@ -60,6 +60,11 @@ bool ReplyBlock::answers(const Bytes& request, const std::uint8_t* block, int le
     return groupOf(block[0]) == returnGroup;
 }
 
+bool ReplyBlock::isStatusSense(const Bytes& request)
+{
+    return request.size() >= 2 && groupOf(request[0]) == senseGroup && request[1] == statusSense;
+}
+
 std::string ReplyBlock::nakReason(std::uint8_t errorBits)
 {
     static const std::pair<std::uint8_t, const char*> reasons[] = {

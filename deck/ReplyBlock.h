@@ -22,6 +22,9 @@ public:
     // answered by their own sense data, every other command by an ACK, a NAK or data of the
     // system group.
     static bool answers(const Bytes& request, const std::uint8_t* block, int length);
+    // A status sense request: its answer cannot be mistaken for the answer to any other
+    // request.
+    static bool isStatusSense(const Bytes& request);
     // The operator's words for the error bits of a NAK, for example "CHECKSUM ERROR".
     static std::string nakReason(std::uint8_t errorBits);
 };

@@ -36,6 +36,16 @@ void TCThread::setreviewclip(bool flag)
     reviewclip = flag;
 }
 
+void TCThread::hold(bool held)
+{
+    held_ = held;
+    if (held) {
+        // A cycle that began before the flag was set ends before this lock is had; every later
+        // one sees the flag.
+        std::lock_guard cycleOver(cycle_);
+    }
+}
+
 void TCThread::interrupt()
 {
     interrupt_.interrupt();
@@ -54,7 +64,10 @@ void TCThread::run()
             cycleStart = now;  // a cycle that overran starts the next at once
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(cycleStart - now).count();
         // An interrupted sleep costs the cycle: nothing is sent and the count stays.
-        if (interrupt_.sleepFor(static_cast<int>(left)) || stopping_ || held_)
+        if (interrupt_.sleepFor(static_cast<int>(left)) || stopping_)
+            continue;
+        std::lock_guard cycle(cycle_);
+        if (held_)
             continue;
         try {
             if (!svcr->online()) {

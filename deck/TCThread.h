@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 class VCR;
@@ -24,8 +25,10 @@ public:
     // Interrupts the current sleep: that cycle sends nothing.
     void interrupt();
     // While held, cycles send nothing: whoever holds the deck's link for timing (an edit's
-    // roll) reads the deck itself. Cycles resume where they stand.
-    void hold(bool held) { held_ = held; }
+    // roll) reads the deck itself. Holding returns once a cycle under way has finished, so
+    // that the holder's first request does not wait behind a poll. Cycles resume where they
+    // stand. Never called by the polling thread itself.
+    void hold(bool held);
 
 private:
     void run();
@@ -37,6 +40,8 @@ private:
     int sleeptime;
     std::atomic<bool> reviewclip{false};
     std::atomic<bool> held_{false};
+    // Held by the polling thread for each cycle's requests.
+    std::mutex cycle_;
     int n = 0;
     VCR* svcr;
     std::chrono::steady_clock::time_point nextReconnect_{};

@@ -10,6 +10,7 @@
 #include "serial/backend/LinuxSerialBackend.h"
 
 #include <algorithm>
+#include <cstdio>
 
 const Packet VCR::bsplay{0x20, 0x01, 0x21};
 const Packet VCR::bsstop{0x20, 0x00, 0x20};
@@ -53,21 +54,30 @@ constexpr int fullStatusLength = 8;
 constexpr int timeReplyLength = 7;
 constexpr std::uint8_t dropFrameBit = 0x40;
 
+// Time data: frames, seconds, minutes and hours bytes, two BCD digits each. The bits above
+// the tens digit carry flags a deck may set: frames bits 7-6 (colour frame, drop-frame),
+// seconds and minutes bit 7, hours bits 7-6.
+constexpr int framesByte = 2, secondsByte = 3, minutesByte = 4, hoursByte = 5;
+constexpr std::uint8_t twoBitTens = 0x03, threeBitTens = 0x07;
+
 // The RECON set-up packets are shared by both decks, which are built one after the other.
 std::mutex reconPacketsMutex;
 
-// Both digits of a BCD byte.
-void writeBCD(std::string& tc, std::uint8_t b, int pos)
+// The value of a BCD byte whose tens digit is the bits tensMask keeps of its high nibble;
+// nothing when its units digit is above 9. The time base checks the field's range.
+std::optional<int> bcdField(std::uint8_t b, std::uint8_t tensMask)
 {
-    tc[pos] = VCR::bcd[(b >> 4) % 10];
-    tc[pos + 1] = VCR::bcd[(b & 0x0F) % 10];
+    const int units = b & 0x0F;
+    if (units > 9)
+        return std::nullopt;
+    return ((b >> 4) & tensMask) * 10 + units;
 }
 
-// A BCD byte whose top two bits are flags (frames, hours): the tens digit is bits 4-5.
-void writeFlaggedBCD(std::string& tc, std::uint8_t b, int pos)
+std::string labelText(int hours, int minutes, int seconds, int frames)
 {
-    tc[pos] = VCR::bcd[(b >> 4) & 0x03];
-    tc[pos + 1] = VCR::bcd[(b & 0x0F) % 10];
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d:%02d", hours, minutes, seconds, frames);
+    return text;
 }
 
 }
@@ -156,6 +166,7 @@ void VCR::MakeSerial()
         Utils::ExitProcess(0);
     }
     Utils::OutLine("Serial Port " + comport_ + " Opened OK");
+    sayLowLatency();
     sop_->setwait(15);
 }
 
@@ -210,19 +221,18 @@ std::pair<Reply, Reply> VCR::playStaggered(VCR& first, VCR& second, std::chrono:
 std::optional<VCR::TimeReading> VCR::readTimeCode()
 {
     const Reply reply = CommandB0(bsgettc);
-    if (!decodeTimeCode(reply))
+    const auto time = timeCodeOf(reply);
+    if (!time)
         return std::nullopt;
-    const auto frame = timeBase().frameOf(timecode());
-    if (!frame)
-        return std::nullopt;
-    return TimeReading{*frame, reply.written};
+    showTimeCode(*time);
+    return TimeReading{time->frame, reply.asked, reply.arrived, time->dropFrameFlag};
 }
 
 void VCR::holdPolling(bool held)
 {
-    std::lock_guard lock(stateMutex_);
-    if (tcthread_)
-        tcthread_->hold(held);
+    // Not under the state lock: the poll being waited for takes it.
+    if (TCThread* poller = pollingThread())
+        poller->hold(held);
 }
 
 Reply VCR::took(const Reply& reply)
@@ -242,9 +252,12 @@ void VCR::reportReplyFailure(const Reply& reply)
 {
     // A refusal or a bad reply is never read as status or time code: the deck keeps what it
     // last showed, and the operator learns why.
-    const std::string text = reply.outcome == Reply::Outcome::Refused
-        ? "DECK NAK: " + ReplyBlock::nakReason(reply[2])
-        : std::string("BAD DECK REPLY");
+    reportFailure(reply.outcome == Reply::Outcome::Refused ? "DECK NAK: " + ReplyBlock::nakReason(reply[2])
+                                                           : std::string("BAD DECK REPLY"));
+}
+
+void VCR::reportFailure(const std::string& text)
+{
     ShowStat(text);
     bool first = false;
     {
@@ -330,39 +343,38 @@ std::string VCR::ExtractStatusString(const Reply& reply)
 
 bool VCR::CommandB8()
 {
-    return decodeTimeCode(CommandB0(bsgettc));
+    return readTimeCode().has_value();
 }
 
-bool VCR::decodeTimeCode(const Reply& reply)
+std::optional<VCR::DecodedTime> VCR::timeCodeOf(const Reply& reply)
 {
     if (!reply.answered() || reply.count < timeReplyLength)
-        return false;
-    std::string shown;
+        return std::nullopt;
+    // The frames byte's bit 6 says the deck counts drop-frame.
+    const bool dropFrameFlag = (reply[framesByte] & dropFrameBit) != 0;
+    const TimeBase base = configuredBase_.load().forDropFrameFlag(dropFrameFlag);
+    const auto hours = bcdField(reply[hoursByte], twoBitTens);
+    const auto minutes = bcdField(reply[minutesByte], threeBitTens);
+    const auto seconds = bcdField(reply[secondsByte], threeBitTens);
+    const auto frames = bcdField(reply[framesByte], twoBitTens);
+    const auto frame = hours && minutes && seconds && frames ? base.frameOf(*hours, *minutes, *seconds, *frames)
+                                                             : std::nullopt;
+    if (!frame) {
+        // A block that answers with time data which is no time code: never shown or used.
+        reportFailure("BAD DECK REPLY");
+        return std::nullopt;
+    }
+    return DecodedTime{labelText(*hours, *minutes, *seconds, *frames), *frame, dropFrameFlag, base};
+}
+
+void VCR::showTimeCode(const DecodedTime& time)
+{
     {
         std::lock_guard lock(stateMutex_);
-        writeFlaggedBCD(TC, reply[5], 0);
-        writeBCD(TC, reply[4], 3);
-        writeBCD(TC, reply[3], 6);
-        writeFlaggedBCD(TC, reply[2], 9);
-        TCString = TC;
-        shown = TCString;
+        TCString = time.label;
     }
-    // The frames byte's bit 6 says the deck counts drop-frame.
-    noteDropFrameFlag((reply[2] & dropFrameBit) != 0);
-    view_->ShowTC(shown);
-    return true;
-}
-
-void VCR::TCBCD(std::uint8_t b, int pos)
-{
-    std::lock_guard lock(stateMutex_);
-    writeBCD(TC, b, pos);
-}
-
-void VCR::TCFBCD(std::uint8_t b, int pos)
-{
-    std::lock_guard lock(stateMutex_);
-    writeFlaggedBCD(TC, b, pos);
+    noteDropFrameFlag(time.dropFrameFlag);
+    view_->ShowTC(time.label);
 }
 
 void VCR::GetTC()
@@ -396,35 +408,29 @@ std::string VCR::timecodeNow()
     constexpr int tries = 3;
     for (int attempt = 0; attempt < tries; ++attempt) {
         const Reply reply = CommandB0(bsgettc);
-        if (decodeTimeCode(reply))
-            return backTo(timecode(), reply.written - pressed);
+        if (const auto time = timeCodeOf(reply)) {
+            showTimeCode(*time);
+            return backTo(*time, reply.written - pressed);
+        }
     }
     return timecode();
 }
 
-std::string VCR::backTo(const std::string& tc, std::chrono::steady_clock::duration late) const
+std::string VCR::backTo(const DecodedTime& time, std::chrono::steady_clock::duration late) const
 {
     // The reading may wait for a poll's exchange on the link; while the tape rolls at play
     // speed the frames that passed meanwhile are taken off, so the point is the press's.
-    const TimeBase base = timeBase();
-    const auto frame = base.frameOf(tc);
-    if (!rollingAtPlaySpeed_ || !frame)
-        return tc;
+    if (!rollingAtPlaySpeed_)
+        return time.label;
     const auto lateMs = std::chrono::duration_cast<std::chrono::milliseconds>(late).count();
-    const auto passed = static_cast<int>(std::clamp<std::int64_t>(base.framesIn(lateMs), 0, *frame));
-    return base.labelOf(*frame - passed);
+    const auto passed = static_cast<int>(std::clamp<std::int64_t>(time.base.framesIn(lateMs), 0, time.frame));
+    return time.base.labelOf(time.frame - passed);
 }
 
 std::string VCR::statusText() const
 {
     std::lock_guard lock(stateMutex_);
     return StatusString;
-}
-
-std::string VCR::TCdigits() const
-{
-    std::lock_guard lock(stateMutex_);
-    return TC;
 }
 
 Reply VCR::lastReply() const

@@ -46,7 +46,6 @@ public:
     static const Packet bsplay, bsstop, bsrecord, bspause, bsforward, bsrewind, bseject, bseeon, bseeoff,
         bsjogf, bsjogr, bssbyon, bssbyoff, bspreview, bsreview, bspreroll, bsediton, bseditoff, bsgetstatus,
         bsgettc, bssettimemode, bssetbvw75;
-    static constexpr const char* bcd = "0123456789";
 
     VCR(const std::string& comport, bool lanc, bool type, ReconSetUp recon = {});
     // Stops this deck's threads; the program never destroys a deck, tests do.
@@ -71,20 +70,24 @@ public:
     std::string ExtractStatusString(const Reply& reply);
     // True when the deck answered with a time code.
     bool CommandB8();
-    // A time code reading on this deck's base, and the moment the deck was asked for it.
+    // A time code reading: the frame (on this deck's base, counting drop-frame when the
+    // reply's flag says so), and the window in which the deck sampled its tape: after asked
+    // (just before the request was written) and before answered (the whole reply was there).
     struct TimeReading {
         int frame;
         std::chrono::steady_clock::time_point asked;
+        std::chrono::steady_clock::time_point answered;
+        bool dropFrameFlag;
     };
-    // Reads and shows the time code now; nothing when the deck sent none.
+    // Reads and shows the time code now; nothing when the deck sent none or sent time data
+    // that is no time code (a digit above 9, a field out of range).
     std::optional<TimeReading> readTimeCode();
     // Sends play to the first deck, and to the second once the delay has passed; then
     // collects both replies.
     static std::pair<Reply, Reply> playStaggered(VCR& first, VCR& second, std::chrono::steady_clock::duration delay);
     // While held, the polling thread leaves the deck's link to whoever times the deck.
+    // Holding returns once a poll under way has finished: the link is the holder's.
     void holdPolling(bool held);
-    void TCBCD(std::uint8_t b, int pos);
-    void TCFBCD(std::uint8_t b, int pos);
     void GetTC();
     void ShowStat(const std::string& text);
     static void DelayT(int ms);
@@ -190,8 +193,6 @@ public:
     // time code stands in when none comes.
     std::string timecodeNow();
     std::string statusText() const;
-    // The time code digits as decoded so far (TCBCD, TCFBCD).
-    std::string TCdigits() const;
     // The last point a cue was built for, and the packets built from it.
     std::string cueString() const;
     Packet cuePacket() const;
@@ -252,12 +253,24 @@ private:
 
     // Keeps the reply of an exchange as the last one and reports a refused or bad one.
     Reply took(const Reply& reply);
-    // Decodes a time code reply into TC and the view; false when it is not one.
-    bool decodeTimeCode(const Reply& reply);
-    // The time code tc, taken back by the frames that rolled by in late.
-    std::string backTo(const std::string& tc, std::chrono::steady_clock::duration late) const;
+    // A time code as one reply carried it.
+    struct DecodedTime {
+        std::string label;
+        int frame;
+        bool dropFrameFlag;
+        TimeBase base;
+    };
+    // The time code of a reply, decoded from that reply alone: the flag bits masked, each
+    // digit and field checked. Nothing when the reply is no time code reply; a reply that
+    // answered with time data that is no time code is said as a bad reply.
+    std::optional<DecodedTime> timeCodeOf(const Reply& reply);
+    // Makes the time code the deck's current one and shows it.
+    void showTimeCode(const DecodedTime& time);
+    // The time code taken back by the frames that rolled by in late.
+    std::string backTo(const DecodedTime& time, std::chrono::steady_clock::duration late) const;
     // Says a failed exchange on the view, and on the console once per distinct failure.
     void reportReplyFailure(const Reply& reply);
+    void reportFailure(const std::string& text);
     // The set-up packets a deck gets when its port has opened: RECON's, the time mode.
     void sendSetUp();
     // A preset (edit mode, in and out points, preroll time) must be acknowledged, and is kept
@@ -266,6 +279,8 @@ private:
     // Says once, on the console and the view, that the deck's port failed.
     void sayOfflineOnce();
     void sayOnline(int failedWrites);
+    // Says once what the deck's USB adapter gave when low latency was asked of it.
+    void sayLowLatency();
     std::string consoleName() const;
 
     // Guards the texts, the packets, the last reply, the polling thread's pointer, the
@@ -280,7 +295,6 @@ private:
     Packet bsindata{0x44, 0x14, 0x00, 0x00, 0x00, 0x00, 0x00};
     Packet bsoutdata{0x44, 0x15, 0x00, 0x00, 0x00, 0x00, 0x00};
     Packet bseditpreset{0x41, 0x30, 0x00, 0x00};
-    std::string TC = "00:00:00:00";
     std::string TCString = "00:00:00:00";
     std::string CueString = "00:00:00:00";
     std::string StatusString;

@@ -83,6 +83,15 @@ void VCR::sayOnline(int failedWrites)
     offlineSaid_ = false;
 }
 
+void VCR::sayLowLatency()
+{
+    const serial::LowLatency got = sop_->lowLatency();
+    if (!got.usbAdapter)
+        return;
+    const std::string latency = got.latencyMs ? std::to_string(*got.latencyMs) + " ms" : "unknown";
+    Utils::OutLine(consoleName() + "USB adapter latency " + latency + (got.why.empty() ? "" : " (" + got.why + ")"));
+}
+
 std::string VCR::consoleName() const
 {
     return type_ ? "Record VCR: " : "Play VCR: ";

@@ -14,6 +14,23 @@
 #include <optional>
 #include <thread>
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A line that never falls quiet (a babbling device) is given up on after this long, and the
+// request goes out all the same.
+constexpr auto drainLimit = std::chrono::milliseconds(250);
+// What a reply can have in front of it and in it when the last look at the deadline finds it:
+// an echo of the request, a stale block and the reply, 18 bytes at most each. A line that
+// keeps sending ends the last look there.
+constexpr std::size_t lastLookLimit = 3 * 18;
+
+}
+
+// Status byte 0 alone: the shortest status request.
+const std::vector<std::uint8_t> VCRPort::stepProof{0x61, 0x20, 0x01, 0x82};
+
 template <typename Step>
 void VCRPort::setUpStep(const char* failureLine, Step step)
 {
@@ -54,6 +71,10 @@ void VCRPort::openPort()
     serCfg->setTxLen(txBuf);
     serCfg->setRxLen(rxBuf);
     serialPort = std::make_unique<serial::SerialPortLocal>(serCfg);
+    outOfStep_ = false;
+    // A USB adapter holds the deck's reply back for its latency timer: every millisecond of it
+    // makes the time code older and the exchange longer.
+    lowLatency_ = serialPort->requestLowLatency();
 }
 
 void VCRPort::setUpLines()
@@ -110,6 +131,7 @@ void VCRPort::notAvailable(const std::string& portName, int failure)
 Reply VCRPort::SendSerial(const std::vector<std::uint8_t>& request)
 {
     std::lock_guard lock(lock_);
+    bringInStep(request);
     if (writeRequest(request))
         readReply(request);
     return serin;
@@ -120,6 +142,8 @@ std::pair<Reply, Reply> VCRPort::SendStaggered(VCRPort& first, const std::vector
                                                std::chrono::steady_clock::duration delay)
 {
     std::scoped_lock lock(first.lock_, second.lock_);
+    first.bringInStep(firstRequest);
+    second.bringInStep(secondRequest);
     const bool firstWritten = first.writeRequest(firstRequest);
     if (firstWritten)
         std::this_thread::sleep_until(first.serin.written + delay);
@@ -129,6 +153,33 @@ std::pair<Reply, Reply> VCRPort::SendStaggered(VCRPort& first, const std::vector
     if (secondWritten)
         second.readReply(secondRequest);
     return {first.serin, second.serin};
+}
+
+void VCRPort::bringInStep(const std::vector<std::uint8_t>& request)
+{
+    if (!outOfStep_ || offline_ || !SerialInStream)
+        return;
+    drainUntilQuiet();
+    if (ReplyBlock::isStatusSense(request) || offline_)
+        return;
+    // The proof's reply is the link's own business: nobody reads it as the deck's status. If
+    // no proof comes, the request goes out all the same: a deck that answers nothing now
+    // must still get its commands when it comes back.
+    if (writeRequest(stepProof))
+        readReply(stepProof);
+    if (outOfStep_ && !offline_)
+        drainUntilQuiet();
+}
+
+void VCRPort::drainUntilQuiet()
+{
+    const auto giveUpAt = Clock::now() + drainLimit;
+    try {
+        while (SerialInStream->waitAvailable(adapterLatencyAllowanceMs) > 0 && Clock::now() < giveUpAt)
+            serialPort->rxFlush();
+    } catch (const serial::IOError&) {
+        goOffline("read failed");
+    }
 }
 
 bool VCRPort::writeRequest(const std::vector<std::uint8_t>& request)
@@ -142,16 +193,19 @@ bool VCRPort::writeRequest(const std::vector<std::uint8_t>& request)
         return false;
     }
     discardStaleInput();
+    serin.asked = Clock::now();
     if (!SendSer(request)) {
         // A line that stopped taking bytes is still there; a port that has gone is not.
         if (portGone()) {
             ++failedWrites_;
             goOffline("write failed");
         }
+        // Part of the request may have reached the deck, which refuses the fragment later.
+        outOfStep_ = true;
         return false;
     }
     serin.outcome = Reply::Outcome::Silent;
-    serin.written = std::chrono::steady_clock::now();
+    serin.written = Clock::now();
     return true;
 }
 
@@ -191,14 +245,15 @@ bool VCRPort::SendSer(const std::vector<std::uint8_t>& request)
 
 void VCRPort::ReadSer(const std::vector<std::uint8_t>& request)
 {
-    using Clock = std::chrono::steady_clock;
     // A USB adapter holds received bytes for its latency timer, so a reply may come late and
     // in pieces; a reply that ends early ends the exchange early.
-    const auto deadline = Clock::now() + std::chrono::milliseconds(wait + adapterLatencyAllowanceMs);
-    constexpr auto step = std::chrono::microseconds(500);
+    const auto deadline = serin.written + std::chrono::milliseconds(wait + adapterLatencyAllowanceMs);
     std::vector<std::uint8_t> collected;
     std::size_t start = 0;
     std::optional<std::size_t> firstJunk;
+    bool lastLook = false;
+    bool tookBytes = false;
+    std::size_t takenAfterDeadline = 0;
     for (;;) {
         const std::size_t wanted = collected.size() > start
             ? start + static_cast<std::size_t>(ReplyBlock::lengthFrom(collected[start]))
@@ -215,39 +270,48 @@ void VCRPort::ReadSer(const std::vector<std::uint8_t>& request)
             }
             const bool echo = std::equal(request.begin(), request.end(), block, block + length);
             if (!echo && ReplyBlock::answers(request, block, length)) {
+                serin.arrived = Clock::now();
                 take(block, length,
                      ReplyBlock::isNak(block, length) ? Reply::Outcome::Refused : Reply::Outcome::Answered);
+                outOfStep_ = false;
                 return;
             }
             start = wanted;  // an echo of the request, or a late answer to an earlier one
             continue;
         }
-        const bool readFailed = Clock::now() < deadline && !readArrived(collected, wanted);
-        if (readFailed)
+        if (lastLook && (!tookBytes || takenAfterDeadline > lastLookLimit))
+            break;
+        // A thread that wakes after the deadline still takes what is already there.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        lastLook = left <= 0;
+        const int got = readArrived(collected, wanted, lastLook ? 0 : static_cast<int>(left));
+        if (got < 0) {
             goOffline("read failed");
-        if (readFailed || Clock::now() >= deadline) {
-            const std::size_t from = firstJunk.value_or(start);
-            if (collected.size() > from)
-                take(collected.data() + from, static_cast<int>(collected.size() - from), Reply::Outcome::Bad);
-            return;
+            break;
         }
-        if (collected.size() < wanted)
-            std::this_thread::sleep_for(step);
+        tookBytes = got > 0;
+        if (lastLook)
+            takenAfterDeadline += static_cast<std::size_t>(got);
     }
+    serin.arrived = Clock::now();
+    const std::size_t from = firstJunk.value_or(start);
+    if (collected.size() > from)
+        take(collected.data() + from, static_cast<int>(collected.size() - from), Reply::Outcome::Bad);
+    outOfStep_ = true;
 }
 
-bool VCRPort::readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted)
+int VCRPort::readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted, int waitMs)
 {
     try {
-        const int ready = SerialInStream->available();
+        const int ready = waitMs > 0 ? SerialInStream->waitAvailable(waitMs) : SerialInStream->available();
         if (ready <= 0)
-            return true;
+            return 0;
         std::vector<std::uint8_t> piece(std::min(static_cast<std::size_t>(ready), wanted - collected.size()));
-        const int got = SerialInStream->read(piece);
-        collected.insert(collected.end(), piece.begin(), piece.begin() + std::clamp(got, 0, static_cast<int>(piece.size())));
-        return true;
+        const int got = std::clamp(SerialInStream->read(piece), 0, static_cast<int>(piece.size()));
+        collected.insert(collected.end(), piece.begin(), piece.begin() + got);
+        return got;
     } catch (const serial::IOError&) {
-        return false;
+        return -1;
     }
 }
 
@@ -310,6 +374,18 @@ bool VCRPort::portGone()
     } catch (const serial::IOError&) {
         return true;
     }
+}
+
+serial::LowLatency VCRPort::lowLatency() const
+{
+    std::lock_guard lock(lock_);
+    return lowLatency_;
+}
+
+bool VCRPort::outOfStep() const
+{
+    std::lock_guard lock(lock_);
+    return outOfStep_;
 }
 
 std::string VCRPort::offlineReason() const

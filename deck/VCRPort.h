@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deck/Reply.h"
+#include "serial/LowLatency.h"
 
 #include <atomic>
 #include <chrono>
@@ -38,12 +39,22 @@ public:
 
     // Discards stale input, writes the request and reads until the whole reply block has
     // arrived or the deadline passes, all under the link's lock. The reply is handed out by
-    // value with its length, its outcome and the number of its exchange.
+    // value with its length, its outcome, the number of its exchange and its stamps.
+    //
+    // The link keeps in step with the deck: after an exchange that got no answer (nothing in
+    // time, or bytes that answer nothing), whatever was still on its way may come at any
+    // moment and look like the answer to the next request. So before the next request the
+    // line is read and discarded until it has been quiet for the adapter allowance, and,
+    // unless that request is a status request, a status request goes first: its answer
+    // cannot be mistaken for any other, so once it is taken the line holds nothing older.
     Reply SendSerial(const std::vector<std::uint8_t>& request);
+    // The status request that brings the link back in step.
+    static const std::vector<std::uint8_t> stepProof;
     // Writes a request on the first link, the other on the second once the delay has passed
     // since the first was written, then collects each reply: two decks that must start a
     // fraction of a frame apart get their commands that far apart, however late the first
-    // deck's reply comes through its line.
+    // deck's reply comes through its line. Both links are brought in step before either
+    // request is written.
     static std::pair<Reply, Reply> SendStaggered(VCRPort& first, const std::vector<std::uint8_t>& firstRequest,
                                                  VCRPort& second, const std::vector<std::uint8_t>& secondRequest,
                                                  std::chrono::steady_clock::duration delay);
@@ -70,6 +81,10 @@ public:
     bool reopen(const std::vector<std::vector<std::uint8_t>>& firstRequests = {});
     // The writes that failed since the link went offline; counting starts again from 0.
     int takeFailedWrites() { return failedWrites_.exchange(0); }
+    // What the port got when low latency was asked of it at opening.
+    serial::LowLatency lowLatency() const;
+    // Whether the last exchange left the link out of step (see SendSerial).
+    bool outOfStep() const;
 
     bool bad = false;
     // Why opening failed, for the operator's hint (a backend result code; 0 when it did not).
@@ -92,15 +107,20 @@ private:
     void setUpLancLines();
     void setUpRs422Lines();
     void makeStreams();
-    // The two halves of an exchange; the caller holds the link's lock.
+    // The parts of an exchange; the caller holds the link's lock.
+    void bringInStep(const std::vector<std::uint8_t>& request);
+    void drainUntilQuiet();
     bool writeRequest(const std::vector<std::uint8_t>& request);
     void readReply(const std::vector<std::uint8_t>& request);
     bool SendSer(const std::vector<std::uint8_t>& request);
     // Reads until a block that answers the request is whole, skipping an echo of the request
-    // and blocks that answer something else, or until the deadline.
+    // and blocks that answer something else, or until the deadline. Waits on the port for
+    // the bytes; at the deadline it takes one last look at what has arrived.
     void ReadSer(const std::vector<std::uint8_t>& request);
-    // Appends what has arrived, at most up to the reply's end; false when the read failed.
-    bool readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted);
+    // Waits for input for at most waitMs milliseconds (0: not at all), then appends what has
+    // arrived, at most up to the reply's end; how many bytes it appended, -1 when the port
+    // failed.
+    int readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted, int waitMs);
     // Puts the block (or what came of it) into the reply with its outcome.
     void take(const std::uint8_t* block, int length, Reply::Outcome outcome);
     void discardStaleInput();
@@ -113,6 +133,8 @@ private:
     std::atomic<bool> offline_{false};
     std::atomic<int> failedWrites_{0};
     std::string offlineReason_;
+    bool outOfStep_ = false;
+    serial::LowLatency lowLatency_;
     bool sigs = false;
     bool cts = false;
     bool dsr = false;

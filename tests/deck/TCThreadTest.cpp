@@ -1,5 +1,6 @@
 #include "deck/TCThread.h"
 #include "deck/VCR.h"
+#include "deck/VCRPort.h"
 #include "tests/deck/DeckTestSupport.h"
 #include "tests/deck/FakeDeckView.h"
 
@@ -16,12 +17,14 @@ struct Request {
     bool timecode;
 };
 
-// The requests one deck received while its controller polled it.
+// The requests one deck received while its controller polled it. The link's own status
+// request, which brings it back in step after an exchange that failed (a loaded machine may
+// make one late), is no poll.
 std::vector<Request> requests(const decksim::VirtualDecks& decks, Role role)
 {
     std::vector<Request> found;
     for (const decksim::TraceEntry& entry : decks.trace()) {
-        if (entry.deck != role || !entry.received)
+        if (entry.deck != role || !entry.received || entry.bytes == VCRPort::stepProof)
             continue;
         EXPECT_TRUE(entry.bytes == VCR::bsgettc || entry.bytes == VCR::bsgetstatus)
             << decksim::Trace::line(entry);

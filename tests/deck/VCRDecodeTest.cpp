@@ -6,11 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <future>
+#include <numeric>
 #include <unistd.h>
 
 using decktest::FakeBackend;
 
 namespace {
+
+const Packet ack{0x10, 0x01, 0x11};
+// The answer to the link's own status request that brings it back in step.
+const Packet inStep = decktest::withChecksum({0x71, 0x20, 0x00});
 
 // The names of the lit lamps of the transport row.
 std::vector<std::string> litLamps(const DeckView::TransportLamps& lamps)
@@ -32,6 +39,7 @@ class DeckOnFakePort : public testing::Test {
 protected:
     void SetUp() override
     {
+        fake->answerNextWrite(ack);  // the time mode select of the set-up
         vcr = std::make_unique<VCR>("COM3", false, false);
         view = &FakeDeckView::attachTo(*vcr);
         fake->clearCalls();
@@ -118,15 +126,23 @@ TEST_F(DeckOnFakePort, TheRecordTallyFollowsRecordAndEditInTheStatus)
     }
 }
 
-TEST_F(DeckOnFakePort, AnEditCommandRefusedOrUnacknowledgedIsSentAgainAtOnce)
+TEST_F(DeckOnFakePort, AnEditCommandRefusedOrUnacknowledgedIsSentAgain)
 {
-    fake->answerNextWrite({0x11, 0x12, 0x04, 0x27});  // refused: not carried out
-    fake->answerNextWrite({0x10, 0x01, 0x15});        // an acknowledgement garbled on the line
-    fake->answerNextWrite({0x10, 0x01, 0x11});
+    // Refused: not carried out, sent again at once. An acknowledgement garbled on the line:
+    // sent again once a status request has shown the line holds nothing older.
+    fake->answerNextWrite({0x11, 0x12, 0x04, 0x27});
+    fake->answerNextWrite({0x10, 0x01, 0x15});
+    fake->answerNextWrite(inStep);
+    fake->answerNextWrite(ack);
+    fake->clearCalls();
     const Reply reply = vcr->CommandAcknowledged(VCR::bseditoff);
     EXPECT_TRUE(reply.answered());
-    EXPECT_EQ(fake->count("SerPutData"), 3);
-    EXPECT_EQ(fake->last("SerPutData")->data, VCR::bseditoff);
+    std::vector<Packet> written;
+    for (const auto& call : fake->calls()) {
+        if (call.operation == "SerPutData")
+            written.push_back(call.data);
+    }
+    EXPECT_EQ(written, (std::vector<Packet>{VCR::bseditoff, VCR::bseditoff, VCRPort::stepProof, VCR::bseditoff}));
 }
 
 TEST_F(DeckOnFakePort, StandbyButtonChoosesByTheLastStatus)
@@ -144,48 +160,103 @@ TEST_F(DeckOnFakePort, StandbyButtonChoosesByTheLastStatus)
     }
 }
 
-TEST_F(DeckOnFakePort, TimeCodeRepliesAreDecodedWithFlagBitsMasked)
+TEST_F(DeckOnFakePort, TimeCodeRepliesAreDecodedWithFlagBitsMaskedAndDigitsChecked)
 {
+    // Time data: frames, seconds, minutes, hours. A deck may set the colour-frame and
+    // drop-frame bits of the frames byte, bit 7 of seconds and minutes and bits 7-6 of hours;
+    // a digit above 9 or a field out of range is no time code and never shown.
     struct Case {
         Packet reply;
         const char* shown;
+        const char* status;
     };
     const Case cases[] = {
-        {decktest::withChecksum({0x74, 0x04, 0x29, 0x59, 0x59, 0x23}), "23:59:59:29"},
-        {decktest::withChecksum({0x74, 0x04, 0x69, 0x59, 0x59, 0x23}), "23:59:59:29"},
-        {decktest::withChecksum({0x74, 0x04, 0x1D, 0x85, 0x00, 0xC1}), "01:00:85:13"},
+        {decktest::withChecksum({0x74, 0x04, 0x29, 0x59, 0x59, 0x23}), "23:59:59:29", ""},
+        {decktest::withChecksum({0x74, 0x04, 0xA9, 0xD9, 0xD9, 0xE3}), "23:59:59:29", ""},
+        {decktest::withChecksum({0x74, 0x04, 0x13, 0x85, 0x80, 0xC1}), "01:00:05:13", ""},
+        {decktest::withChecksum({0x74, 0x04, 0x1D, 0x05, 0x00, 0x01}), "01:00:05:13", "BAD DECK REPLY"},
+        {decktest::withChecksum({0x74, 0x04, 0x00, 0x0A, 0x00, 0x01}), "01:00:05:13", "BAD DECK REPLY"},
+        {decktest::withChecksum({0x74, 0x04, 0x00, 0x60, 0x00, 0x01}), "01:00:05:13", "BAD DECK REPLY"},
+        {decktest::withChecksum({0x74, 0x04, 0x00, 0x00, 0x70, 0x01}), "01:00:05:13", "BAD DECK REPLY"},
+        {decktest::withChecksum({0x74, 0x04, 0x00, 0x00, 0x00, 0x24}), "01:00:05:13", "BAD DECK REPLY"},
+        {decktest::withChecksum({0x74, 0x04, 0x30, 0x00, 0x00, 0x01}), "01:00:05:13", "BAD DECK REPLY"},
+        // A label drop-frame counting skips, with the drop-frame flag set.
+        {decktest::withChecksum({0x74, 0x04, 0x40, 0x00, 0x01, 0x00}), "01:00:05:13", "BAD DECK REPLY"},
+        {decktest::withChecksum({0x74, 0x04, 0x42, 0x00, 0x01, 0x00}), "00:01:00:02", ""},
         // Too short, a wrong checksum, a NAK: the last time code stays.
-        {{0x74, 0x04}, "01:00:85:13"},
-        {{0x74, 0x04, 0x01, 0x00, 0x00, 0x00, 0x7A}, "01:00:85:13"},
-        {{0x11, 0x12, 0x04, 0x27}, "01:00:85:13"},
+        {{0x74, 0x04}, "00:01:00:02", "BAD DECK REPLY"},
+        {{0x74, 0x04, 0x01, 0x00, 0x00, 0x00, 0x7A}, "00:01:00:02", "BAD DECK REPLY"},
+        {{0x11, 0x12, 0x04, 0x27}, "00:01:00:02", "DECK NAK: CHECKSUM ERROR"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
+        view->ShowStatus("");
+        if (vcr->link().outOfStep())
+            fake->answerNextWrite(inStep);
         fake->answerNextWrite(c.reply);
-        vcr->CommandB8();
+        const bool timeCode = vcr->CommandB8();
+        EXPECT_EQ(timeCode, std::string(c.status).empty());
         EXPECT_EQ(vcr->timecode(), c.shown);
-        EXPECT_EQ(vcr->TCdigits(), c.shown);
         EXPECT_EQ(view->tc(), c.shown);
+        EXPECT_EQ(view->message(), c.status);
     }
 }
 
-TEST_F(DeckOnFakePort, DigitRulesOfBothBcdForms)
+TEST_F(DeckOnFakePort, AReadingIsTheFrameOfItsOwnReplyOnTheBaseItsFlagGives)
 {
     struct Case {
-        std::uint8_t b;
-        const char* plain;
-        const char* flagged;
+        TimeBase configured;
+        Packet reply;
+        std::optional<int> frame;
+        bool dropFrameFlag;
     };
-    for (const Case& c : {Case{0x59, "59", "19"}, Case{0x85, "85", "05"}, Case{0x1D, "13", "13"},
-                          Case{0x69, "69", "29"}, Case{0xFF, "55", "35"}}) {
-        vcr->TCBCD(c.b, 3);
-        vcr->TCFBCD(c.b, 9);
-        const std::string digits = vcr->TCdigits();
-        EXPECT_EQ(digits.substr(3, 2), c.plain);
-        EXPECT_EQ(digits.substr(9, 2), c.flagged);
-        EXPECT_EQ(digits[2], ':');
-        EXPECT_EQ(digits[8], ':');
+    const Case cases[] = {
+        {TimeBase(), decktest::withChecksum({0x74, 0x04, 0x02, 0x00, 0x01, 0x00}), 30 * 60 + 2, false},
+        {TimeBase(), decktest::withChecksum({0x74, 0x04, 0x42, 0x00, 0x01, 0x00}), 30 * 60, true},
+        {TimeBase(TimeBase::Kind::Fps25), decktest::withChecksum({0x74, 0x04, 0x24, 0x00, 0x00, 0x00}), 24, false},
+        {TimeBase(TimeBase::Kind::Fps25), decktest::withChecksum({0x74, 0x04, 0x25, 0x00, 0x00, 0x00}), {}, false},
+    };
+    for (const Case& c : cases) {
+        vcr->setTimeBase(c.configured);
+        fake->answerNextWrite(c.reply, std::chrono::milliseconds(3));
+        const auto reading = vcr->readTimeCode();
+        ASSERT_EQ(reading.has_value(), c.frame.has_value());
+        if (!reading)
+            continue;
+        EXPECT_EQ(reading->frame, *c.frame);
+        EXPECT_EQ(reading->dropFrameFlag, c.dropFrameFlag);
+        // The deck sampled its tape between the moment before the write and the whole reply.
+        EXPECT_GE(reading->answered - reading->asked, std::chrono::milliseconds(3));
+        EXPECT_LE(reading->asked, vcr->lastReply().written);
     }
+}
+
+TEST_F(DeckOnFakePort, TwoThreadsReadingTimeCodeEachGetTheirOwnReply)
+{
+    // The polling thread and an edit read the same deck: each reading must be the one its own
+    // exchange brought, never the one another exchange decoded meanwhile. The deck answers
+    // the n-th request with frame n.
+    constexpr int perThread = 300;
+    for (int n = 1; n <= 2 * perThread; ++n) {
+        auto bcd = [](int v) { return static_cast<std::uint8_t>(v / 10 * 16 + v % 10); };
+        fake->answerNextWrite(decktest::withChecksum({0x74, 0x04, bcd(n % 30), bcd(n / 30 % 60), bcd(n / 1800), 0}));
+    }
+    auto readAll = [this] {
+        std::vector<int> frames;
+        for (int i = 0; i < perThread; ++i) {
+            if (const auto reading = vcr->readTimeCode())
+                frames.push_back(reading->frame);
+        }
+        return frames;
+    };
+    auto other = std::async(std::launch::async, readAll);
+    std::vector<int> frames = readAll();
+    const std::vector<int> others = other.get();
+    frames.insert(frames.end(), others.begin(), others.end());
+    std::sort(frames.begin(), frames.end());
+    std::vector<int> expected(2 * perThread);
+    std::iota(expected.begin(), expected.end(), 1);
+    EXPECT_EQ(frames, expected);
 }
 
 TEST(DeckChecksum, MakeCsumSumsTheFirstFiveBytes)

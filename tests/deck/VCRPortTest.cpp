@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using decktest::consoleOf;
 using decktest::FakeBackend;
 using serial::SerialConfig;
@@ -232,4 +234,67 @@ TEST(VCRPort, APortThatHasGoneGoesOfflineAndIsReopenedQuietlyAsAtStartUp)
     const Packet ack = decktest::withChecksum({0x10, 0x01});
     fake->answerNextWrite(ack);
     EXPECT_EQ(link.SendSerial(VCR::bsstop).outcome, Reply::Outcome::Answered);
+}
+
+TEST(VCRPort, AReaderThatWakesOnlyAfterTheDeadlineStillTakesTheReplyThatCame)
+{
+    // A loaded machine runs the reading thread again only after the exchange's deadline, by
+    // which time the whole reply has been in the buffer for a while.
+    class LateWakingLine : public FakeSerialBackend {
+    public:
+        int SerRxWait(int, int timeoutMs) override
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs + 20));
+            return 0;
+        }
+    };
+    auto line = std::make_shared<LateWakingLine>();
+    serial::SerialBackend::install(line);
+    {
+        VCRPort link("COM3", nullptr, false);
+        line->answerNextWrite(decktest::withChecksum({0x10, 0x01}), std::chrono::milliseconds(5));
+        const Reply reply = link.SendSerial(VCR::bsplay);
+        EXPECT_EQ(reply.outcome, Reply::Outcome::Answered);
+        EXPECT_FALSE(link.outOfStep());
+    }
+    serial::SerialBackend::install(nullptr);
+}
+
+TEST(VCRPort, WhatAUsbAdapterGaveForLowLatencyIsSaidOnceAtStartUp)
+{
+    struct Case {
+        bool recorder;
+        serial::LowLatency got;
+        const char* line;
+    };
+    const Case cases[] = {
+        {false, {true, 1, ""}, "Play VCR: USB adapter latency 1 ms\n"},
+        {true, {true, 16, "cannot set /sys/x/latency_timer: Permission denied"},
+         "Record VCR: USB adapter latency 16 ms (cannot set /sys/x/latency_timer: Permission denied)\n"},
+        {false, {true, std::nullopt, "the adapter has no latency timer"},
+         "Play VCR: USB adapter latency unknown (the adapter has no latency timer)\n"},
+        {false, {}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        FakeBackend fake;
+        fake->setLowLatency(c.got);
+        fake->answerNextWrite(decktest::withChecksum({0x10, 0x01}));
+        std::unique_ptr<VCR> vcr;
+        const std::string console = consoleOf([&] { vcr = std::make_unique<VCR>("COM3", false, c.recorder); });
+        EXPECT_EQ(console, "Serial Port COM3 Opened OK\n" + std::string(c.line)
+                               + (c.recorder ? "Setting Up Record VCR\n" : "Setting Up Play VCR\n"));
+        EXPECT_EQ(fake->count("SerRequestLowLatency"), 1);
+
+        // A port that failed and came back is asked again, quietly: the console said it once.
+        fake->setResult("SerPutData", 0);
+        fake->setResult("SerRxReadyCount", -1);
+        consoleOf([&] { vcr->CommandB0(VCR::bsstop); });
+        ASSERT_FALSE(vcr->online());
+        fake->clearResult("SerPutData");
+        fake->clearResult("SerRxReadyCount");
+        const std::string again = consoleOf([&] { EXPECT_TRUE(vcr->reconnect()); });
+        EXPECT_EQ(again.find("USB adapter"), std::string::npos) << again;
+        EXPECT_EQ(fake->count("SerRequestLowLatency"), 2);
+    }
 }

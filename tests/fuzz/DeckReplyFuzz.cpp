@@ -28,9 +28,9 @@ const Bytes knownRequests[] = {
 
 constexpr std::size_t longestReply = 64;
 
-// A line on which each piece of the reply arrives when the link next asks what has come,
-// and which reports a failure once the reply is used up: the exchange ends at once instead
-// of waiting out its deadline, through the same path.
+// A line on which each piece of the reply arrives when the link next waits for input, and
+// which reports a failure once the reply is used up: the exchange ends at once instead of
+// waiting out its deadline, through the same path.
 class PieceByPieceLine : public FakeSerialBackend {
 public:
     explicit PieceByPieceLine(std::vector<Bytes> pieces) : pieces_(pieces.begin(), pieces.end()) {}
@@ -41,7 +41,7 @@ public:
         return FakeSerialBackend::SerPutData(port, data, count);
     }
 
-    int SerRxReadyCount(int port) override
+    int SerRxWait(int port, int) override
     {
         int ready = FakeSerialBackend::SerRxReadyCount(port);
         while (ready == 0 && written_ && !pieces_.empty()) {
