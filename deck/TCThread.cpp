@@ -3,6 +3,7 @@
 #include "deck/Utils.h"
 #include "deck/VCR.h"
 
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -12,9 +13,11 @@ constexpr int rs422SleepMs = 30;
 constexpr int cyclesPerStatus = 10;
 // A port that failed is tried again this often: an adapter plugged back is found within it.
 constexpr auto reconnectInterval = std::chrono::seconds(1);
+// A frame's exact length: this many frames last a whole number of milliseconds on every base.
+constexpr int framesPerPeriod = 30000;
 }
 
-TCThread::TCThread(VCR* vcr, bool lanc) : sleeptime(lanc ? lancSleepMs : rs422SleepMs), svcr(vcr)
+TCThread::TCThread(VCR* vcr, bool lanc) : sleeptime(lanc ? lancSleepMs : rs422SleepMs), lanc_(lanc), svcr(vcr)
 {
 }
 
@@ -53,12 +56,12 @@ void TCThread::interrupt()
 
 void TCThread::run()
 {
-    // Cycles begin sleeptime apart, counted from the start of the last one: an exchange
-    // that waits for a USB adapter does not stretch the time between readings.
+    // Cycles are counted from the start of the last one: an exchange that waits for a USB
+    // adapter does not stretch the time between readings.
     using Clock = std::chrono::steady_clock;
     auto cycleStart = Clock::now();
     while (!stopping_) {
-        cycleStart += std::chrono::milliseconds(sleeptime);
+        cycleStart = nextCycle(cycleStart);
         const auto now = Clock::now();
         if (cycleStart < now)
             cycleStart = now;  // a cycle that overran starts the next at once
@@ -82,14 +85,32 @@ void TCThread::run()
     }
 }
 
+std::chrono::steady_clock::time_point TCThread::nextCycle(std::chrono::steady_clock::time_point last) const
+{
+    const auto onGrid = last + std::chrono::milliseconds(sleeptime);
+    if (lanc_ || reviewclip)
+        return onGrid;
+    // One request a frame. The deck is asked a little after the moment from which its next
+    // frame is read: the cycle's shortfall against a frame, by which the phase was learnt, and
+    // a millisecond.
+    const double frameMs = phase_.msPerFrame();
+    const double marginMs = std::max(frameMs - sleeptime, 0.0) + 1.0;
+    const auto halfAFrame = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double, std::milli>(frameMs / 2));
+    return phase_.nextRequest(last + halfAFrame, marginMs).value_or(onGrid);
+}
+
 void TCThread::poll()
 {
     if (reviewclip) {
         svcr->CommandStatus();
         if (n == 0)
             svcr->CommandB8();
+        phase_.forget();
     } else {
-        svcr->CommandB8();
+        if (const auto reading = svcr->readTimeCode())
+            phase_.add(reading->frame, reading->asked,
+                       static_cast<double>(svcr->timeBase().millisOf(framesPerPeriod)) / framesPerPeriod);
         if (n == 0)
             svcr->CommandStatus();
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "deck/FramePhase.h"
 #include "deck/ThreadInterrupt.h"
 
 #include <atomic>
@@ -10,7 +11,10 @@
 class VCR;
 
 // Polls one deck for as long as the program runs: time code every cycle, status every
-// tenth cycle (the roles swap in review mode).
+// tenth cycle (the roles swap in review mode). Cycles begin sleeptime apart; once an RS-422
+// deck is seen playing at play speed, a cycle begins once a frame instead, just before the
+// moment at which the deck's next frame is what a request reads (FramePhase): the time code
+// shown is then never older than the link makes it.
 class TCThread {
 public:
     TCThread(VCR* vcr, bool lanc);
@@ -32,12 +36,17 @@ public:
 
 private:
     void run();
+    // When the cycle after the one that began at last begins.
+    std::chrono::steady_clock::time_point nextCycle(std::chrono::steady_clock::time_point last) const;
     // One cycle's requests.
     void poll();
     // While the deck's port has failed: tries to open it again, once a second.
     void reconnectWhenDue();
 
     int sleeptime;
+    const bool lanc_;
+    // Touched by the polling thread only.
+    FramePhase phase_;
     std::atomic<bool> reviewclip{false};
     std::atomic<bool> held_{false};
     // Held by the polling thread for each cycle's requests.

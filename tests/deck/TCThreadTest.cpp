@@ -159,3 +159,36 @@ TEST_F(Polling, AskingTwiceStartsOneThread)
     vcr.GetTC();
     EXPECT_EQ(vcr.pollingThread(), started);
 }
+
+TEST_F(Polling, APlayingDeckIsReadOnceAFrameAndEachReadingIsANewFrame)
+{
+    // Polled every 30 ms, a deck at 30 frames a second would be read twice in the same frame
+    // now and then, and the time code shown would wait a whole cycle for its next frame. Once
+    // the deck's frames are known, it is read once a frame, just after each began.
+    VCR vcr(decks.path(Role::Player), false, false);
+    vcr.play();
+    ASSERT_TRUE(decktest::waitFor([&] { return decks.statusBytes(Role::Player)[1] & 0x01; }));
+    decks.clearTrace();
+    vcr.GetTC();
+    const auto timeCodeReplies = [&] {
+        std::vector<std::pair<std::int64_t, int>> replies;
+        for (const decksim::TraceEntry& entry : decks.trace()) {
+            if (entry.deck == Role::Player && !entry.received && entry.bytes.size() == 7 && entry.bytes[0] == 0x74) {
+                auto bcd = [](std::uint8_t b) { return (b >> 4 & 0x03) * 10 + (b & 0x0F); };
+                const auto& b = entry.bytes;
+                replies.push_back({entry.micros, ((bcd(b[5]) * 60 + bcd(b[4])) * 60 + bcd(b[3])) * 30 + bcd(b[2])});
+            }
+        }
+        return replies;
+    };
+    ASSERT_TRUE(decktest::waitFor([&] { return timeCodeReplies().size() >= 60; }, 20000));
+    const auto replies = timeCodeReplies();
+    std::vector<double> gaps;
+    // The first cycles learn where the deck's frames begin.
+    for (std::size_t i = 21; i < replies.size(); ++i) {
+        EXPECT_NE(replies[i].second, replies[i - 1].second) << "read twice in frame " << replies[i].second;
+        gaps.push_back((replies[i].first - replies[i - 1].first) / 1000.0);
+    }
+    std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
+    EXPECT_NEAR(gaps[gaps.size() / 2], 1000.0 / 30, 1.5);
+}
