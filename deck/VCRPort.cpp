@@ -22,9 +22,10 @@ using Clock = std::chrono::steady_clock;
 // request goes out all the same.
 constexpr auto drainLimit = std::chrono::milliseconds(250);
 // What a reply can have in front of it and in it when the last look at the deadline finds it:
-// an echo of the request, a stale block and the reply, 18 bytes at most each. A line that
-// keeps sending ends the last look there.
-constexpr std::size_t lastLookLimit = 3 * 18;
+// an echo of the request, a stale block and the reply, a longest block at most each. A line
+// that keeps sending ends the last look there.
+constexpr std::size_t longestBlock = 18;
+constexpr std::size_t lastLookLimit = 3 * longestBlock;
 
 }
 
@@ -284,7 +285,9 @@ void VCRPort::ReadSer(const std::vector<std::uint8_t>& request)
         // A thread that wakes after the deadline still takes what is already there.
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         lastLook = left <= 0;
-        const int got = readArrived(collected, wanted, lastLook ? 0 : static_cast<int>(left));
+        // Up to the block's end; while its length is not known yet, as much as a block holds.
+        const std::size_t room = collected.size() > start ? wanted - collected.size() : longestBlock;
+        const int got = readArrived(collected, room, lastLook ? 0 : static_cast<int>(left));
         if (got < 0) {
             goOffline("read failed");
             break;
@@ -300,13 +303,13 @@ void VCRPort::ReadSer(const std::vector<std::uint8_t>& request)
     outOfStep_ = true;
 }
 
-int VCRPort::readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted, int waitMs)
+int VCRPort::readArrived(std::vector<std::uint8_t>& collected, std::size_t room, int waitMs)
 {
     try {
         const int ready = waitMs > 0 ? SerialInStream->waitAvailable(waitMs) : SerialInStream->available();
         if (ready <= 0)
             return 0;
-        std::vector<std::uint8_t> piece(std::min(static_cast<std::size_t>(ready), wanted - collected.size()));
+        std::vector<std::uint8_t> piece(std::min(static_cast<std::size_t>(ready), room));
         const int got = std::clamp(SerialInStream->read(piece), 0, static_cast<int>(piece.size()));
         collected.insert(collected.end(), piece.begin(), piece.begin() + got);
         return got;

@@ -118,9 +118,8 @@ private:
     // the bytes; at the deadline it takes one last look at what has arrived.
     void ReadSer(const std::vector<std::uint8_t>& request);
     // Waits for input for at most waitMs milliseconds (0: not at all), then appends what has
-    // arrived, at most up to the reply's end; how many bytes it appended, -1 when the port
-    // failed.
-    int readArrived(std::vector<std::uint8_t>& collected, std::size_t wanted, int waitMs);
+    // arrived, at most room bytes; how many bytes it appended, -1 when the port failed.
+    int readArrived(std::vector<std::uint8_t>& collected, std::size_t room, int waitMs);
     // Puts the block (or what came of it) into the reply with its outcome.
     void take(const std::uint8_t* block, int length, Reply::Outcome outcome);
     void discardStaleInput();

@@ -438,9 +438,7 @@ int LinuxSerialBackend::SerRxWait(int port, int timeoutMs)
     }
     const int fd = entry->fd;
     const int wakeFd = entry->wakeFd;
-    if (const int waiting = bytesWaiting(fd); waiting != 0) {
-        return waiting;
-    }
+    // Bytes already waiting end the wait at once.
     ++entry->waiters;
     lock.unlock();
     const int happened = waitForInput(fd, wakeFd, timeoutMs);
