@@ -110,6 +110,6 @@ int main(int argc, char* argv[])
     waitpid(decks.pid, nullptr, 0);
 
     std::cout << "two decks polling for " << wall << " s: " << cpu << " s of CPU, " << 100.0 * cpu / wall
-              << " % of one core (goal <= 2 %)\n";
+              << " % of one core (goal <= 1 %, aim 0.5 %)\n";
     return 0;
 }
