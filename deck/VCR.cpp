@@ -195,9 +195,12 @@ Reply VCR::CommandB0(const Packet& packet)
 
 Reply VCR::CommandAcknowledged(const Packet& packet)
 {
-    // These commands do no harm twice. A deck answers in a few
-    // milliseconds and a USB adapter adds its 16, so a second edit on or edit off still lands
-    // in the frame meant for the first.
+    // These commands do no harm twice. A refused one goes again at once: a deck answers in a
+    // few milliseconds and a USB adapter adds its 16, so a second edit on or edit off still
+    // lands in the frame meant for the first. One whose acknowledgement was lost or garbled
+    // goes again only once the link is back in step (the line quiet for the adapter allowance
+    // and a status request answered), some 30 to 70 ms later: the deck most likely took the
+    // first.
     constexpr int attempts = 3;
     Reply reply;
     for (int attempt = 0; attempt < attempts && online(); ++attempt) {

@@ -60,8 +60,9 @@ public:
     static std::string notAvailableHint(const std::string& comport, int openFailure);
     Reply CommandB0(const Packet& packet);
     // For a command that must be carried out (play, edit on and off, stop, cue, the point
-    // presets): sent again at once (a few tries) while the deck refuses it or its
-    // acknowledgement is lost; the reply of the last try.
+    // presets): sent again (a few tries) while the deck refuses it or its acknowledgement is
+    // lost, at once after a refusal and once the link is back in step after a lost
+    // acknowledgement; the reply of the last try.
     Reply CommandAcknowledged(const Packet& packet);
     void CommandStatus();
     // Reads the deck's status now and shows it, as a poll does; nothing when the deck gave

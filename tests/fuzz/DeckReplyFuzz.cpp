@@ -191,6 +191,8 @@ void runExchange(const Bytes& request, const Bytes& reply, std::vector<Bytes> pi
     }
     serial::SerialBackend::install(nullptr);
     FUZZ_ASSERT(request.empty() ? got.outcome == Reply::Outcome::Silent : line->sent() == request);
+    // The deck sampled what it reports between the moment before the write and the reply.
+    FUZZ_ASSERT(got.asked <= got.written && got.written <= got.arrived);
     if (!request.empty())
         checkExchange(request, reply, got);
 }
