@@ -59,12 +59,15 @@ constexpr std::uint8_t dropFrameBit = 0x40;
 // seconds and minutes bit 7, hours bits 7-6.
 constexpr int framesByte = 2, secondsByte = 3, minutesByte = 4, hoursByte = 5;
 constexpr std::uint8_t twoBitTens = 0x03, threeBitTens = 0x07;
+// No base has more labels a second, nor a day more hours.
+constexpr int mostLabelsPerSecond = 30;
+constexpr int hoursPerDay = 24;
 
 // The RECON set-up packets are shared by both decks, which are built one after the other.
 std::mutex reconPacketsMutex;
 
 // The value of a BCD byte whose tens digit is the bits tensMask keeps of its high nibble;
-// nothing when its units digit is above 9. The time base checks the field's range.
+// nothing when its units digit is above 9.
 std::optional<int> bcdField(std::uint8_t b, std::uint8_t tensMask)
 {
     const int units = b & 0x0F;
@@ -223,12 +226,20 @@ std::pair<Reply, Reply> VCR::playStaggered(VCR& first, VCR& second, std::chrono:
 
 std::optional<VCR::TimeReading> VCR::readTimeCode()
 {
-    const Reply reply = CommandB0(bsgettc);
-    const auto time = timeCodeOf(reply);
-    if (!time)
+    Reply reply;
+    const auto time = readAndShowTimeCode(reply);
+    if (!time || !time->frame)
         return std::nullopt;
-    showTimeCode(*time);
-    return TimeReading{time->frame, reply.asked, reply.arrived, time->dropFrameFlag};
+    return TimeReading{*time->frame, reply.asked, reply.arrived, time->dropFrameFlag};
+}
+
+std::optional<VCR::DecodedTime> VCR::readAndShowTimeCode(Reply& reply)
+{
+    reply = CommandB0(bsgettc);
+    const auto time = timeCodeOf(reply);
+    if (time)
+        showTimeCode(*time);
+    return time;
 }
 
 void VCR::holdPolling(bool held)
@@ -346,28 +357,29 @@ std::string VCR::ExtractStatusString(const Reply& reply)
 
 bool VCR::CommandB8()
 {
-    return readTimeCode().has_value();
+    Reply reply;
+    return readAndShowTimeCode(reply).has_value();
 }
 
 std::optional<VCR::DecodedTime> VCR::timeCodeOf(const Reply& reply)
 {
     if (!reply.answered() || reply.count < timeReplyLength)
         return std::nullopt;
-    // The frames byte's bit 6 says the deck counts drop-frame.
-    const bool dropFrameFlag = (reply[framesByte] & dropFrameBit) != 0;
-    const TimeBase base = configuredBase_.load().forDropFrameFlag(dropFrameFlag);
     const auto hours = bcdField(reply[hoursByte], twoBitTens);
     const auto minutes = bcdField(reply[minutesByte], threeBitTens);
     const auto seconds = bcdField(reply[secondsByte], threeBitTens);
     const auto frames = bcdField(reply[framesByte], twoBitTens);
-    const auto frame = hours && minutes && seconds && frames ? base.frameOf(*hours, *minutes, *seconds, *frames)
-                                                             : std::nullopt;
-    if (!frame) {
+    if (!hours || !minutes || !seconds || !frames || *hours >= hoursPerDay || *minutes >= 60 || *seconds >= 60
+        || *frames >= mostLabelsPerSecond) {
         // A block that answers with time data which is no time code: never shown or used.
         reportFailure("BAD DECK REPLY");
         return std::nullopt;
     }
-    return DecodedTime{labelText(*hours, *minutes, *seconds, *frames), *frame, dropFrameFlag, base};
+    // The frames byte's bit 6 says the deck counts drop-frame.
+    const bool dropFrameFlag = (reply[framesByte] & dropFrameBit) != 0;
+    const TimeBase base = configuredBase_.load().forDropFrameFlag(dropFrameFlag);
+    return DecodedTime{labelText(*hours, *minutes, *seconds, *frames), base.frameOf(*hours, *minutes, *seconds, *frames),
+                       dropFrameFlag, base};
 }
 
 void VCR::showTimeCode(const DecodedTime& time)
@@ -410,11 +422,9 @@ std::string VCR::timecodeNow()
     const auto pressed = std::chrono::steady_clock::now();
     constexpr int tries = 3;
     for (int attempt = 0; attempt < tries; ++attempt) {
-        const Reply reply = CommandB0(bsgettc);
-        if (const auto time = timeCodeOf(reply)) {
-            showTimeCode(*time);
+        Reply reply;
+        if (const auto time = readAndShowTimeCode(reply))
             return backTo(*time, reply.written - pressed);
-        }
     }
     return timecode();
 }
@@ -423,11 +433,11 @@ std::string VCR::backTo(const DecodedTime& time, std::chrono::steady_clock::dura
 {
     // The reading may wait for a poll's exchange on the link; while the tape rolls at play
     // speed the frames that passed meanwhile are taken off, so the point is the press's.
-    if (!rollingAtPlaySpeed_)
+    if (!rollingAtPlaySpeed_ || !time.frame)
         return time.label;
     const auto lateMs = std::chrono::duration_cast<std::chrono::milliseconds>(late).count();
-    const auto passed = static_cast<int>(std::clamp<std::int64_t>(time.base.framesIn(lateMs), 0, time.frame));
-    return time.base.labelOf(time.frame - passed);
+    const auto passed = static_cast<int>(std::clamp<std::int64_t>(time.base.framesIn(lateMs), 0, *time.frame));
+    return time.base.labelOf(*time.frame - passed);
 }
 
 std::string VCR::statusText() const

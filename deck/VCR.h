@@ -80,8 +80,9 @@ public:
         std::chrono::steady_clock::time_point answered;
         bool dropFrameFlag;
     };
-    // Reads and shows the time code now; nothing when the deck sent none or sent time data
-    // that is no time code (a digit above 9, a field out of range).
+    // Reads and shows the time code now; nothing when the deck sent none, sent time data that
+    // is no time code (a digit above 9, a field out of range), or a label this deck's base
+    // does not have (frame 27 on a 25-frame base: shown, but no reading).
     std::optional<TimeReading> readTimeCode();
     // Sends play to the first deck, and to the second once the delay has passed; then
     // collects both replies.
@@ -254,17 +255,21 @@ private:
 
     // Keeps the reply of an exchange as the last one and reports a refused or bad one.
     Reply took(const Reply& reply);
-    // A time code as one reply carried it.
+    // A time code as one reply carried it: its label, and its frame on the base the reply's
+    // drop-frame flag gives, when that base has such a label.
     struct DecodedTime {
         std::string label;
-        int frame;
+        std::optional<int> frame;
         bool dropFrameFlag;
         TimeBase base;
     };
     // The time code of a reply, decoded from that reply alone: the flag bits masked, each
     // digit and field checked. Nothing when the reply is no time code reply; a reply that
-    // answered with time data that is no time code is said as a bad reply.
+    // answered with time data that is no time code at all (a digit above 9, 24 hours, 60
+    // minutes or seconds, 30 frames) is said as a bad reply.
     std::optional<DecodedTime> timeCodeOf(const Reply& reply);
+    // Reads the time code now and shows it; nothing when the deck sent none.
+    std::optional<DecodedTime> readAndShowTimeCode(Reply& reply);
     // Makes the time code the deck's current one and shows it.
     void showTimeCode(const DecodedTime& time);
     // The time code taken back by the frames that rolled by in late.
