@@ -21,10 +21,11 @@ using Clock = std::chrono::steady_clock;
 // A line that never falls quiet (a babbling device) is given up on after this long, and the
 // request goes out all the same.
 constexpr auto drainLimit = std::chrono::milliseconds(250);
+// A block's 15 data bytes with its two command bytes and its checksum.
+constexpr std::size_t longestBlock = 18;
 // What a reply can have in front of it and in it when the last look at the deadline finds it:
 // an echo of the request, a stale block and the reply, a longest block at most each. A line
 // that keeps sending ends the last look there.
-constexpr std::size_t longestBlock = 18;
 constexpr std::size_t lastLookLimit = 3 * longestBlock;
 
 }
