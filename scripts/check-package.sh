@@ -6,7 +6,8 @@ deb="$1"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/kestrix ./usr/bin/kestrix-decksim ./usr/share/applications/kestrix.desktop \
-            ./usr/share/icons/hicolor/scalable/apps/kestrix.svg ./usr/share/man/man1/kestrix.1.gz; do
+            ./usr/share/icons/hicolor/scalable/apps/kestrix.svg ./usr/share/man/man1/kestrix.1.gz \
+            ./usr/share/doc/kestrix/examples/kestrix-realtime.conf; do
   grep -qx "$path" <<<"$contents" || { echo "$deb lacks $path"; exit 1; }
 done
 

@@ -12,6 +12,16 @@ using namespace enginetest;
 
 namespace {
 
+void imperfect(decksim::Options& decks, decksim::TimeBase base)
+{
+    decks.timeBase = base;
+    decks.sampleDelayMs = 9;
+    decks.lockRamp = true;
+    decks.lockFrames = 5;
+    decks.lateEvery = 17;
+    decks.lateMs = 60;
+}
+
 struct Profile {
     const char* name;
     decksim::Options options;
@@ -38,6 +48,21 @@ const Profile profiles[] = {
      "00:00:59:20", 40},
     {"25 fps", options([](auto& o) { o.timeBase = decksim::TimeBase::fps25; }), 0, insertAll, "00:00:10:24",
      "00:00:20:12", 38},
+    // Decks that are not ideal: they sample their tape up to their 9 ms turnaround late, their
+    // servos ramp up to speed, and every 17th reply comes past the controller's deadline.
+    {"imperfect decks at 30", options([](auto& o) { imperfect(o, decksim::TimeBase::fps30); }), 0, insertAll,
+     "00:00:12:03", "00:00:24:17", 41},
+    {"imperfect decks at 29.97 drop-frame", options([](auto& o) { imperfect(o, decksim::TimeBase::fps2997DropFrame); }),
+     0, insertAll, "00:00:40:00", "00:00:59:24", 36},
+    {"imperfect decks at 25", options([](auto& o) { imperfect(o, decksim::TimeBase::fps25); }), 0, insertAll,
+     "00:00:12:03", "00:00:24:17", 41},
+    // Flag bits a controller must mask, and replies that lose the drop-frame flag.
+    {"flag bits and drop-frame flag dropouts", options([](auto& o) {
+         o.timeBase = decksim::TimeBase::fps2997DropFrame;
+         o.flagBits = true;
+         o.dfFlagDropoutEvery = 5;
+     }),
+     0, insertAll, "00:00:30:00", "00:00:59:20", 40},
 };
 
 void PrintTo(const Profile& profile, std::ostream* out)
