@@ -230,7 +230,7 @@ std::optional<VCR::TimeReading> VCR::readTimeCode()
     const auto time = readAndShowTimeCode(reply);
     if (!time || !time->frame)
         return std::nullopt;
-    return TimeReading{*time->frame, reply.asked, reply.arrived, time->dropFrameFlag};
+    return TimeReading{*time->frame, reply.asked, reply.written, reply.arrived, time->dropFrameFlag};
 }
 
 std::optional<VCR::DecodedTime> VCR::readAndShowTimeCode(Reply& reply)

@@ -77,6 +77,8 @@ public:
     struct TimeReading {
         int frame;
         std::chrono::steady_clock::time_point asked;
+        // When the request had gone out: the deck answers within its turnaround of this.
+        std::chrono::steady_clock::time_point written;
         std::chrono::steady_clock::time_point answered;
         bool dropFrameFlag;
     };
@@ -87,6 +89,9 @@ public:
     // Sends play to the first deck, and to the second once the delay has passed; then
     // collects both replies.
     static std::pair<Reply, Reply> playStaggered(VCR& first, VCR& second, std::chrono::steady_clock::duration delay);
+    // Before a command due on a frame: a link left out of step by its last exchange is brought
+    // back in step now, not as the command goes out.
+    void readyForTimedCommand();
     // While held, the polling thread leaves the deck's link to whoever times the deck.
     // Holding returns once a poll under way has finished: the link is the holder's.
     void holdPolling(bool held);

@@ -32,6 +32,11 @@ bool VCR::reconnect()
     return true;
 }
 
+void VCR::readyForTimedCommand()
+{
+    sop_->bringInStepNow();
+}
+
 Reply VCR::sendPreset(const Packet& packet)
 {
     {

@@ -173,6 +173,13 @@ void VCRPort::bringInStep(const std::vector<std::uint8_t>& request)
         drainUntilQuiet();
 }
 
+void VCRPort::bringInStepNow()
+{
+    std::lock_guard lock(lock_);
+    // As before a request that is no status request: the proof goes too.
+    bringInStep({});
+}
+
 void VCRPort::drainUntilQuiet()
 {
     const auto giveUpAt = Clock::now() + drainLimit;

@@ -85,6 +85,9 @@ public:
     serial::LowLatency lowLatency() const;
     // Whether the last exchange left the link out of step (see SendSerial).
     bool outOfStep() const;
+    // Brings the link back in step now, when the last exchange left it out of step, so that
+    // the next request (a command due on a frame) goes out without that delay.
+    void bringInStepNow();
 
     bool bad = false;
     // Why opening failed, for the operator's hint (a backend result code; 0 when it did not).

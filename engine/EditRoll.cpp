@@ -51,6 +51,8 @@ constexpr int rollTolerance = 30;
 constexpr int confirmFrames = 2;
 // Tries of edit off before the record guard takes over.
 constexpr int editOffTries = 5;
+// Status reads a deck is given before it counts as one that does not answer.
+constexpr int statusTries = 3;
 // Variable-speed play: 10^(NN/32 - 2) times play speed.
 constexpr std::uint8_t fasterSpeed = 0x48;  // about 1.78x
 constexpr std::uint8_t slowerSpeed = 0x38;  // about 0.56x
@@ -215,16 +217,16 @@ std::pair<Reply, Reply> EditRoll::startApart(VCR& first, VCR& second, double apa
 std::optional<TapePosition::Reading> EditRoll::readingOf(VCR& deck) const
 {
     const auto reading = deck.readTimeCode();
-    const auto answered = Clock::now();
-    if (!reading)
+    // A reply whose drop-frame flag disagrees with the base the edit counts on is a bad
+    // reading: its frame would be counted the other way.
+    if (!reading || (base_.labelsPerSecond() == 30 && reading->dropFrameFlag != base_.dropFrame()))
         return std::nullopt;
-    // The deck sampled its tape after the request reached it, and before it answered or its
-    // turnaround had passed, whichever came first.
-    constexpr auto writeTime = std::chrono::milliseconds(1);
+    // The deck sampled its tape after the request was written, and before it answered or its
+    // turnaround after the request had gone out had passed, whichever came first.
     const auto turnaround = std::chrono::milliseconds(deckTurnaroundMs) + FiringWindow::transit;
     // Counted on from the in point across midnight: an assemble edit may record past it.
     const int frame = base_.unwrapped(reading->frame, &deck == &player_ ? plan_.playIn : plan_.recIn);
-    return TapePosition::Reading{frame, reading->asked - writeTime, std::min(answered, reading->asked + turnaround)};
+    return TapePosition::Reading{frame, reading->asked, std::min(reading->answered, reading->written + turnaround)};
 }
 
 bool EditRoll::readRecorder()
@@ -433,6 +435,7 @@ EditRoll::Result EditRoll::recordFrom(const FiringWindow& window)
 
 EditRoll::EditOn EditRoll::fireEditOn(const FiringWindow& planned)
 {
+    recorder_.readyForTimedCommand();
     if (!waitPunctually(planned.middle(), EditClock::Write::EditOn))
         return EditOn::Aborted;
     TimedWrite timing{planned.middle(), {}, recorderPosition_.spread(), plan_.onTarget, 0};
@@ -491,19 +494,36 @@ EditRoll::Result EditRoll::recordUntilEditOff()
 
 std::optional<Reply> EditRoll::writeEditOff()
 {
-    if (auto watchdogs = watchdog_.standDown(); watchdogs && watchdogs->answered())
-        return watchdogs;
-    for (int attempt = 0; attempt < editOffTries && recorder_.online(); ++attempt) {
-        const Reply reply = recorder_.CommandB0(VCR::bseditoff);
-        if (reply.answered())
-            return reply;
+    std::optional<Reply> attempt = watchdog_.standDown();
+    for (int tries = 0; tries < editOffTries && recorder_.online(); ++tries) {
+        if (!attempt)
+            attempt = recorder_.CommandB0(VCR::bseditoff);
+        // A write whose acknowledgement was lost may have been carried out: the recorder's
+        // status says so, and whether it was decides which frame the recording ended on.
+        if (attempt->answered() || (attempt->outcome != Reply::Outcome::Refused && tookEffect(*attempt)))
+            return attempt;
+        attempt.reset();
     }
     return std::nullopt;
+}
+
+bool EditRoll::tookEffect(const Reply& editOff)
+{
+    if (!recorderPosition_.known())
+        return false;
+    const int end = landingFrame(editOff.written) + plan_.editDelay;
+    waitRegardless(std::max(Clock::now(), recorderPosition_.surelyReached(end)));
+    for (int read = 0; read < statusTries; ++read) {
+        if (const auto status = recorder_.readStatus())
+            return !status->recording();
+    }
+    return false;
 }
 
 EditRoll::Result EditRoll::editOffAndStop(std::optional<FiringWindow> window)
 {
     // Edit off always goes: as planned, or at once after an abort.
+    recorder_.readyForTimedCommand();
     if (window && !waitPunctually(window->middle(), EditClock::Write::EditOff))
         return abortWhileRecording();
     const auto planned = window ? window->middle() : Clock::now();
@@ -567,7 +587,7 @@ EditRoll::Result EditRoll::abortWhileRecording()
     // that the operator is told exactly what the tape holds.
     if (!recorderPosition_.known())
         return editOffAndStop(std::nullopt);
-    watchdog_.standDown();
+    recorder_.readyForTimedCommand();
     // The first frame whose window is still ahead; a position too vague for any window is
     // no reason to wait.
     constexpr int framesSearched = 10;
@@ -579,11 +599,7 @@ EditRoll::Result EditRoll::abortWhileRecording()
             break;
         }
     }
-    std::optional<Reply> off;
-    for (int attempt = 0; attempt < editOffTries && recorder_.online() && !off; ++attempt) {
-        if (const Reply reply = recorder_.CommandB0(VCR::bseditoff); reply.answered())
-            off = reply;
-    }
+    const std::optional<Reply> off = writeEditOff();
     progress_.step(EditStep::EditOff);
     if (!off) {
         stopBoth();

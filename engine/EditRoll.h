@@ -102,8 +102,12 @@ private:
     EditOn fireEditOn(const FiringWindow& planned);
     Result recordUntilEditOff();
     Result editOffAndStop(std::optional<FiringWindow> window);
-    // Writes edit off (again while refused); the reply that was taken, if any.
+    // Writes edit off until the recorder has taken it (the watchdog's own write counts); the
+    // write it took, if any.
     std::optional<Reply> writeEditOff();
+    // The recorder's status after an edit off whose acknowledgement was lost shows that it
+    // was carried out.
+    bool tookEffect(const Reply& editOff);
     // The frame a command written at that moment takes effect on.
     int landingFrame(Clock::time_point written) const;
     // Reads the recorder's status while it must be recording, when a read fits between the

@@ -38,7 +38,8 @@ void EditWatchdog::run(Clock::time_point deadline)
             return;
         writing_ = true;
     }
-    const Reply reply = recorder_.CommandAcknowledged(VCR::bseditoff);
+    // Written once: the roll makes sure it was taken, or writes it again.
+    const Reply reply = recorder_.CommandB0(VCR::bseditoff);
     {
         std::lock_guard lock(mutex_);
         wrote_ = reply;

@@ -26,7 +26,8 @@ public:
 
     void arm(Clock::time_point deadline);
     // The roll is about to write edit off: the watchdog writes nothing from now on. Its own
-    // edit off, when it wrote one first: the deck's reply, with the moment it was written.
+    // edit off, when it wrote one first (once: the roll sees to it that the deck took it): the
+    // deck's reply, with the moment it was written.
     std::optional<Reply> standDown();
 
 private:
