@@ -22,6 +22,7 @@
 #include <QApplication>
 
 #include <atomic>
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -92,6 +93,9 @@ public:
         recorderCursor_ = recIn + length + overrun + gapSeconds * labels_;
         return {mode, playIn, recIn, length, overrun};
     }
+
+    // The next recording starts well after a frame the recorder reached on its own.
+    void recorderPast(int frame) { recorderCursor_ = std::max(recorderCursor_, frame + gapSeconds * labels_); }
 
 private:
     // Room for the next edit's preroll, and to keep each edit's segment apart.
@@ -324,6 +328,8 @@ private:
     {
         const Points points = layout_.next(random_);
         points_.push_back(points);
+        recordedUpTo_.push_back(points.recEnd());
+        recorderBackAt_.reset();
         chooseMode(points.mode);
         rig_.setPoints(*rig_.player, label(points.playIn), label(points.playIn + points.length));
         rig_.setPoints(*rig_.recorder, label(points.recIn), label(points.recIn + points.length));
@@ -345,6 +351,7 @@ private:
         const Outcome outcome = outcomeShown();
         outcomes_.push_back(outcome);
         settle(disturbance, disturbed, index);
+        allowForAPulledRecorder(index);
         check(index, points, outcome, disturbed ? disturbance : Disturbance::None, pressedAt);
         if (disturbance == Disturbance::AllStop && !disturbed)
             ++tally_.allStopsAfterTheEdit;
@@ -409,7 +416,20 @@ private:
     {
         rig_.decks.unplug(role);
         std::this_thread::sleep_for(unpluggedFor);
+        if (role == Role::Recorder)
+            recorderBackAt_ = rig_.decks.positionFrames(Role::Recorder);
         rig_.decks.plugBack(role);
+    }
+
+    // A recorder pulled out while it recorded records on until it is back, out of anyone's
+    // reach; once back it must leave record within the second it takes to be found again.
+    // The next edit is laid out past that.
+    void allowForAPulledRecorder(int index)
+    {
+        if (!recorderBackAt_)
+            return;
+        recordedUpTo_[index] = std::max(recordedUpTo_[index], *recorderBackAt_ + 2 * labels());
+        layout_.recorderPast(recordedUpTo_[index]);
     }
 
     // Each edit starts from parked decks that are online; an unplug that did not come within
@@ -552,8 +572,9 @@ private:
     {
         for (const Segment& segment : all) {
             bool withinAnEdit = false;
-            for (const Points& points : points_)
-                withinAnEdit = withinAnEdit || (segment.recFirst >= points.recIn - labels() && segment.recLast < points.recEnd() + labels());
+            for (std::size_t index = 0; index < points_.size(); ++index)
+                withinAnEdit = withinAnEdit
+                    || (segment.recFirst >= points_[index].recIn - labels() && segment.recLast < recordedUpTo_[index] + labels());
             if (!withinAnEdit)
                 logFault("recorded where no edit was: " + label(segment.recFirst) + "-" + label(segment.recLast));
         }
@@ -602,6 +623,11 @@ private:
     Layout layout_;
     std::vector<Disturbance> planned_;
     std::vector<Points> points_;
+    // One past the last frame each edit may have recorded: its stretch, or further for an edit
+    // whose recorder was pulled out while it recorded.
+    std::vector<int> recordedUpTo_;
+    // The recorder's frame when it was plugged back during the edit, if it was.
+    std::optional<int> recorderBackAt_;
     std::vector<Outcome> outcomes_;
     SteadyClock::duration fastestOverhead_ = std::chrono::seconds(3);
     Tally tally_;
