@@ -492,10 +492,39 @@ private:
 
     void describe(int index, const Points& points, Outcome outcome, const std::vector<Segment>& near)
     {
-        std::printf("  edit %d: %s %.1f s, player %s, recorder %s: %s; %s; statuses: %s\n", index + 1,
-                    points.mode == assemble ? "assemble" : "insert", static_cast<double>(points.length) / labels(),
-                    label(points.playIn).c_str(), label(points.recIn).c_str(), outcomeName(outcome),
-                    onTape(near, points).c_str(), joined(rig_.statusHistory).c_str());
+        std::printf("  edit %d: %s %.1f s, player %s, recorder %s: %s; %s; refused by NAK: %s; statuses: %s\n",
+                    index + 1, points.mode == assemble ? "assemble" : "insert",
+                    static_cast<double>(points.length) / labels(), label(points.playIn).c_str(),
+                    label(points.recIn).c_str(), outcomeName(outcome), onTape(near, points).c_str(),
+                    refusedCommands().c_str(), joined(rig_.statusHistory).c_str());
+    }
+
+    // The commands the decks answered with a NAK during the edit: each NAK follows the block
+    // it refuses.
+    std::string refusedCommands() const
+    {
+        std::string refused;
+        std::optional<Packet> lastReceived[2];
+        for (const decksim::TraceEntry& entry : rig_.decks.trace()) {
+            const int deck = entry.deck == Role::Player ? 0 : 1;
+            if (entry.received)
+                lastReceived[deck] = entry.bytes;
+            else if (entry.bytes.size() >= 2 && entry.bytes[0] == 0x11 && entry.bytes[1] == 0x12 && lastReceived[deck])
+                refused += std::string(refused.empty() ? "" : ", ") + (deck == 0 ? "player " : "recorder ")
+                    + hex(*lastReceived[deck]);
+        }
+        return refused.empty() ? "none" : refused;
+    }
+
+    static std::string hex(const Packet& block)
+    {
+        std::string text;
+        char byte[4];
+        for (const std::uint8_t value : block) {
+            std::snprintf(byte, sizeof byte, "%02X", value);
+            text += byte;
+        }
+        return text;
     }
 
     // What the tape holds around an edit's stretch.
