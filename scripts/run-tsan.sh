@@ -25,4 +25,4 @@ if build-tsan/tests/ui/tsan_canary >"$canary" 2>&1 \
 fi
 echo "ThreadSanitizer: the canary's race is reported"
 
-ctest --test-dir build-tsan --output-on-failure -LE realtime -j"${TSAN_JOBS:-6}" "$@"
+ctest --test-dir build-tsan --output-on-failure -LE realtime -j"${TSAN_JOBS:-$((2 * $(nproc)))}" "$@"

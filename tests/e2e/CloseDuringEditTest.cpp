@@ -292,8 +292,9 @@ ClosedDuringEdit closeWhileRecording(const CloseRequest& request)
     ProgramProcess program(folder.path);
 
     ClosedDuringEdit closed;
+    // Edit on may go more than once: a slow acknowledgement has it sent again at once.
     EXPECT_TRUE(waitUntil([&] { return recording(decks); }, seconds(60))) << program.console();
-    EXPECT_EQ(countReceived(decks, Role::Recorder, editOn), 1);
+    EXPECT_GE(countReceived(decks, Role::Recorder, editOn), 1);
     EXPECT_EQ(countReceived(decks, Role::Recorder, editOff), 0) << "the edit must still be recording";
     if (testing::Test::HasFailure())
         return closed;
