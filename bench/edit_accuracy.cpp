@@ -1,6 +1,10 @@
 // Auto edits by the edit engine on the virtual decks, headless, and how many frames each
 // recorded stretch lies from its marked points: record in, record out (assemble edits record
 // on for 2 s past the out point by design), and the source against the record. 0 is the goal.
+// After each edit the whole of the recorder's tape is checked: the edit added exactly one
+// segment, with the channels of its mode, and every earlier segment is as it was. Points and
+// what the tape holds are counted with the virtual decks' own time code, never the
+// controller's.
 //
 //   bench_edit_accuracy [profile...] [edits]
 //
@@ -12,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <thread>
@@ -83,21 +88,25 @@ struct Points {
 };
 
 // Lays the edits out one after the other on each tape, each straddling a minute boundary
-// other than a tenth minute: on drop-frame tape that is where labels are skipped. Each tape is
-// only wound on from one edit to the next, so cues stay short, and recordings never overlap.
+// other than a tenth minute (on drop-frame tape that is where labels are skipped) with its
+// recording, or with its preroll. Each tape is only wound on from one edit to the next, so
+// cues stay short, and recordings never overlap.
 class Layout {
 public:
-    explicit Layout(const TimeBase& base) : base_(base) {}
+    explicit Layout(const EngineRig& rig) : rig_(rig) {}
 
     Points next(int index, int edits)
     {
-        const int labels = base_.labelsPerSecond();
+        const int labels = rig_.tape.labelsPerSecond();
         const std::uint8_t mode = index % 2 == 0 ? insertAll : assemble;
         const int length = lengthSeconds(index, edits) * labels;
         const int overrun = mode == assemble ? 2 * labels : 0;
         // Skews vary the frames the points fall on, and the source's offset to the record.
         const int playIn = straddling(playerCursor_, length, index * 11 % labels);
-        const int recIn = straddling(recorderCursor_, length + overrun, index * 7 % labels);
+        // Every other recording starts a few frames after the boundary: its preroll's
+        // readings come from the minute before.
+        const int recIn = index % 2 == 0 ? straddling(recorderCursor_, length + overrun, index * 7 % labels)
+                                         : justAfter(recorderCursor_, length + overrun, index % 7);
         return {mode, playIn, recIn, length, overrun};
     }
 
@@ -113,7 +122,10 @@ private:
     int minuteStart(int minute) const
     {
         const int before = minute - 1;
-        return *base_.frameOf(before / 60, before % 60, 59, base_.labelsPerSecond() - 1) + 1;
+        const auto twoDigits = [](int value) { return std::string{char('0' + value / 10), char('0' + value % 10)}; };
+        return rig_.frames(twoDigits(before / 60) + ":" + twoDigits(before % 60) + ":59:"
+                           + twoDigits(rig_.tape.labelsPerSecond() - 1))
+            + 1;
     }
 
     // An in point at or after the cursor whose stretch of the given length has a minute
@@ -124,13 +136,24 @@ private:
         while (minute % 10 == 0 || minuteStart(minute) - length / 2 - skew < cursor)
             ++minute;
         const int in = minuteStart(minute) - length / 2 - skew;
-        cursor = in + length + gapSeconds * base_.labelsPerSecond();
+        cursor = in + length + gapSeconds * rig_.tape.labelsPerSecond();
+        return in;
+    }
+
+    // An in point a few frames after a minute boundary; the cursor moves past the stretch.
+    int justAfter(int& cursor, int length, int skew)
+    {
+        int minute = 1;
+        while (minute % 10 == 0 || minuteStart(minute) < cursor)
+            ++minute;
+        const int in = minuteStart(minute) + skew;
+        cursor = in + length + gapSeconds * rig_.tape.labelsPerSecond();
         return in;
     }
 
     // Room between stretches for the next edit's preroll, and to keep segments apart.
     static constexpr int gapSeconds = 3;
-    TimeBase base_;
+    const EngineRig& rig_;
     int playerCursor_ = 0;
     int recorderCursor_ = 0;
 };
@@ -141,7 +164,9 @@ struct Errors {
     int recOut = 0;
     int source = 0;
 
-    bool exact() const { return recIn == 0 && recOut == 0 && source == 0; }
+    bool channelsRight = true;
+
+    bool exact() const { return recIn == 0 && recOut == 0 && source == 0 && channelsRight; }
 };
 
 int larger(int a, int b)
@@ -149,26 +174,48 @@ int larger(int a, int b)
     return std::abs(a) >= std::abs(b) ? a : b;
 }
 
+// The channels each mode records.
+std::string channelsOf(std::uint8_t mode)
+{
+    return mode == assemble || mode == insertAll ? "V,A1,A2" : "?";
+}
+
 Errors errorsOf(const Segment& made, const Points& points)
 {
     const int offset = points.playIn - points.recIn;
     return {made.recFirst - points.recIn, made.recLast + 1 - (points.recIn + points.length + points.overrun),
-            larger(made.srcFirst - made.recFirst - offset, made.srcLast - made.recLast - offset)};
+            larger(made.srcFirst - made.recFirst - offset, made.srcLast - made.recLast - offset),
+            made.channels == channelsOf(points.mode)};
 }
 
-// The segments on the recorder's tape near the edit's stretch: no other edit's are there.
-std::vector<Segment> segmentsNear(const EngineRig& rig, const Points& points)
-{
-    const int margin = rig.base.labelsPerSecond();
-    const int first = points.recIn - margin;
-    const int last = points.recIn + points.length + points.overrun + margin;
-    std::vector<Segment> near;
-    for (const Segment& segment : rig.segments()) {
-        if (segment.recLast >= first && segment.recFirst <= last)
-            near.push_back(segment);
+// The recorder's whole tape from one edit to the next: what each edit added, and anything
+// else that changed.
+class TapeRecord {
+public:
+    // The one segment the edit added, or what else is wrong on the tape.
+    std::optional<Segment> added(const std::vector<Segment>& now, std::string& fault)
+    {
+        std::vector<Segment> added;
+        for (const Segment& segment : now) {
+            if (std::find(known_.begin(), known_.end(), segment) == known_.end())
+                added.push_back(segment);
+        }
+        int lost = 0;
+        for (const Segment& segment : known_)
+            lost += std::find(now.begin(), now.end(), segment) == now.end() ? 1 : 0;
+        known_ = now;
+        if (lost > 0)
+            fault = std::to_string(lost) + " earlier segments changed";
+        else if (added.size() != 1)
+            fault = std::to_string(added.size()) + " segments recorded";
+        if (!fault.empty())
+            return std::nullopt;
+        return added.front();
     }
-    return near;
-}
+
+private:
+    std::vector<Segment> known_;
+};
 
 class Table {
 public:
@@ -203,29 +250,31 @@ std::string joined(const std::vector<std::string>& texts)
 }
 
 // Performs one edit; prints its line and, when its recording could be measured, returns it.
-std::optional<Errors> performEdit(EngineRig& rig, int number, const Points& points)
+std::optional<Errors> performEdit(EngineRig& rig, TapeRecord& tape, int number, const Points& points)
 {
-    const TimeBase& base = rig.base;
     rig.chooseMode(points.mode);
-    rig.setPoints(*rig.player, base.labelOf(points.playIn), base.labelOf(points.playIn + points.length));
-    rig.setPoints(*rig.recorder, base.labelOf(points.recIn), base.labelOf(points.recIn + points.length));
+    rig.setPoints(*rig.player, rig.label(points.playIn), rig.label(points.playIn + points.length));
+    rig.setPoints(*rig.recorder, rig.label(points.recIn), rig.label(points.recIn + points.length));
     const std::size_t statusesBefore = rig.progress.statuses().size();
     const EditOutcome outcome = rig.edit();
     std::printf("  %4d  %-8s  %4d s  %s  %s  ", number, points.mode == assemble ? "assemble" : "insert",
-                points.length / base.labelsPerSecond(), base.labelOf(points.playIn).c_str(),
-                base.labelOf(points.recIn).c_str());
+                points.length / rig.tape.labelsPerSecond(), rig.label(points.playIn).c_str(),
+                rig.label(points.recIn).c_str());
+    std::string fault;
+    const std::optional<Segment> made = tape.added(rig.segments(), fault);
     if (outcome.kind != EditOutcome::Kind::Completed) {
         const auto statuses = rig.progress.statuses();
-        std::printf("not completed: %s\n", joined({statuses.begin() + statusesBefore, statuses.end()}).c_str());
+        std::printf("not completed: %s%s%s\n", joined({statuses.begin() + statusesBefore, statuses.end()}).c_str(),
+                    fault.empty() ? "" : "; tape: ", fault.c_str());
         return std::nullopt;
     }
-    const auto made = segmentsNear(rig, points);
-    if (made.size() != 1) {
-        std::printf("%zu segments recorded\n", made.size());
+    if (!made) {
+        std::printf("%s\n", fault.c_str());
         return std::nullopt;
     }
-    const Errors errors = errorsOf(made.front(), points);
-    std::printf("%+6d  %+7d  %+10d\n", errors.recIn, errors.recOut, errors.source);
+    const Errors errors = errorsOf(*made, points);
+    std::printf("%+6d  %+7d  %+10d%s%s\n", errors.recIn, errors.recOut, errors.source,
+                errors.channelsRight ? "" : "  channels ", errors.channelsRight ? "" : made->channels.c_str());
     return errors;
 }
 
@@ -238,10 +287,11 @@ void run(const Profile& profile, int edits)
         busy.emplace();
     EngineRig rig(profile.options, insertAll);
     rig.request.adjust = profile.adjust;
-    Layout layout(rig.base);
+    Layout layout(rig);
+    TapeRecord tape;
     Table table;
     for (int index = 0; index < edits; ++index) {
-        if (const auto errors = performEdit(rig, index + 1, layout.next(index, edits)))
+        if (const auto errors = performEdit(rig, tape, index + 1, layout.next(index, edits)))
             table.add(*errors);
         // Each edit starts from parked decks: the recorder's cue to the out point ends first.
         decktest::waitFor([&] { return !rig.recorder->cueInProgress(); }, 30000);

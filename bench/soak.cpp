@@ -1,42 +1,62 @@
-// A long run of short auto edits by the edit engine on virtual decks behind USB adapters whose
-// lines refuse (NAK) and garble now and then. ALL STOP is pressed at a random moment in one
-// edit out of ten, and each deck is unplugged for 3 s once and plugged back. Every edit is
-// checked on the recorder's tape and in the edit log, and the process's resident memory and
-// threads are compared from the start to the end.
+// A long run of short auto edits on the product's own paths: the edit panel's DO EDIT and ALL
+// STOP pressed as their keys press them, performed on the operator thread, each edit logged
+// by the panel in edl.txt; on virtual decks behind USB adapters whose lines refuse (NAK) and
+// garble now and then. ALL STOP is pressed at a random moment in one edit out of ten, and each
+// deck is unplugged for 3 s once and plugged back. Every edit is checked on the recorder's
+// tape, the log against the tape, and the process's resident memory and threads from the
+// start to the end.
 //
-//   bench_soak [edits] [seed]
+//   bench_soak [--check] [edits] [seed]
 //
-// 500 edits by default; a seed is drawn when none is given, and printed: a run can be repeated.
-#include "tests/engine/EngineRig.h"
-#include "deck/CueThread.h"
-#include "ui/EditLog.h"
+// 500 edits by default; a seed is drawn when none is given, and printed: a run can be
+// repeated. With --check the run fails (status 1) on any fault: a logged edit that is not
+// exactly on the tape (or not on it at all), an edit logged twice, a completed edit not
+// logged, a recording where no edit was, a recorder still recording once an edit has ended,
+// a recording that went on more than a second past ALL STOP. A crash ends the run as crashes
+// do.
+#include "deck/LongWaits.h"
+#include "tests/e2e/EditRig.h"
+#include "tools/decksim/TimeCode.h"
+#include "ui/Gui.h"
 
-#include <QTemporaryDir>
+#include <QApplication>
 
+#include <atomic>
+#include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <random>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
-using namespace enginetest;
 using decksim::Role;
 using SteadyClock = std::chrono::steady_clock;
+using Segment = EditRig::Segment;
 
 namespace {
 
-const decksim::Options faultyDecks = options([](auto& o) {
-    o.adapterLatencyMs = 16;
-    o.nakEvery = 50;
-    o.garbleEvery = 70;
-});
+const decksim::Options faultyDecks = [] {
+    decksim::Options options;
+    options.replyDelayMs = 0;
+    options.adapterLatencyMs = 16;
+    options.nakEvery = 50;
+    options.garbleEvery = 70;
+    return options;
+}();
 
+constexpr std::uint8_t insertAll = 0x53;
+constexpr std::uint8_t assemble = 0x20;
 constexpr int progressEvery = 50;
 constexpr int editsPerAbort = 10;
 constexpr auto unpluggedFor = std::chrono::seconds(3);
@@ -74,6 +94,9 @@ public:
         return {mode, playIn, recIn, length, overrun};
     }
 
+    // The next recording starts well after a frame the recorder reached on its own.
+    void recorderPast(int frame) { recorderCursor_ = std::max(recorderCursor_, frame + gapSeconds * labels_); }
+
 private:
     // Room for the next edit's preroll, and to keep each edit's segment apart.
     static constexpr int gapSeconds = 3;
@@ -96,8 +119,15 @@ std::vector<Disturbance> disturbances(int edits, std::mt19937& random)
     return planned;
 }
 
+// Serves the GUI thread's events until the condition holds or the limit passes.
+bool serveUntil(const std::function<bool()>& condition, std::chrono::milliseconds limit)
+{
+    return QTest::qWaitFor(condition, static_cast<int>(limit.count()));
+}
+
 // Runs an action on a thread of its own a while after an edit began; an action not begun
-// when the edit ends is dropped.
+// when the edit ends is dropped. The action may wait for the GUI thread, which the edit's
+// waits keep serving.
 class DuringEdit {
 public:
     DuringEdit(SteadyClock::duration after, std::function<void()> action)
@@ -108,7 +138,8 @@ public:
     DuringEdit(const DuringEdit&) = delete;
     DuringEdit& operator=(const DuringEdit&) = delete;
 
-    // Called when the edit has ended; waits for an action under way. True when it ran.
+    // Called on the GUI thread when the edit has ended; serves its events until an action
+    // under way is over. True when the action ran.
     bool finish()
     {
         {
@@ -116,6 +147,7 @@ public:
             ended_ = true;
         }
         wake_.notify_all();
+        serveUntil([this] { return done_.load(); }, std::chrono::minutes(1));
         if (thread_.joinable())
             thread_.join();
         return ran_;
@@ -126,11 +158,13 @@ private:
     {
         {
             std::unique_lock lock(mutex_);
-            if (wake_.wait_until(lock, due_, [this] { return ended_; }))
-                return;
+            if (!wake_.wait_until(lock, due_, [this] { return ended_; })) {
+                lock.unlock();
+                action_();
+                ran_ = true;
+            }
         }
-        action_();
-        ran_ = true;
+        done_ = true;
     }
 
     SteadyClock::time_point due_;
@@ -138,14 +172,9 @@ private:
     std::mutex mutex_;
     std::condition_variable wake_;
     bool ended_ = false;
-    bool ran_ = false;
+    std::atomic<bool> ran_{false};
+    std::atomic<bool> done_{false};
     std::thread thread_;
-};
-
-// Where the recorder was when ALL STOP was pressed, and when its stop had been answered.
-struct StopMarks {
-    int pressed = 0;
-    int stopped = 0;
 };
 
 // /proc/self/status figures: resident memory in kB, threads.
@@ -193,10 +222,10 @@ Errors errorsOf(const Segment& made, const Points& points)
             std::abs(sourceIn) >= std::abs(sourceOut) ? sourceIn : sourceOut};
 }
 
-// The edit's errors when it is on the tape as one segment.
+// The edit's errors when it is on the tape as one segment with the mode's channels.
 std::optional<Errors> wholeOnTape(const std::vector<Segment>& near, const Points& points)
 {
-    if (near.size() != 1)
+    if (near.size() != 1 || near.front().channels != "V,A1,A2")
         return std::nullopt;
     return errorsOf(near.front(), points);
 }
@@ -207,25 +236,17 @@ bool exactOnTape(const std::vector<Segment>& near, const Points& points)
     return errors && errors->exact();
 }
 
-std::string joined(const std::vector<std::string>& texts)
-{
-    std::string all;
-    for (const std::string& text : texts)
-        all += (all.empty() ? "" : " | ") + text;
-    return all;
-}
+enum class Outcome { Completed, Aborted, NotMade };
 
-const char* outcomeName(EditOutcome::Kind kind)
+const char* outcomeName(Outcome outcome)
 {
-    switch (kind) {
-    case EditOutcome::Kind::Completed:
+    switch (outcome) {
+    case Outcome::Completed:
         return "completed";
-    case EditOutcome::Kind::Aborted:
+    case Outcome::Aborted:
         return "aborted";
-    case EditOutcome::Kind::Refused:
-        return "refused";
-    case EditOutcome::Kind::Failed:
-        return "failed";
+    case Outcome::NotMade:
+        return "not made";
     }
     return "?";
 }
@@ -234,31 +255,37 @@ struct Tally {
     int completed = 0;
     int completedExact = 0;
     int aborted = 0;                // by ALL STOP
-    int abortRecordedAfterStop = 0;  // a frame recorded after the recorder's stop was answered
-    int abortLeftRecording = 0;      // the recorder still in record after the edit
-    int abortLogged = 0;
-    int abortLoggedNotWhole = 0;     // logged though edit off never went out
-    int abortWholeNotLogged = 0;     // exact on tape, yet not logged
     int mostFramesPastPress = 0;
-    int allStopsAfterTheEdit = 0;    // the edit was over before the moment came
-    int lostDeck = 0;                // aborted by an unplugged deck
-    int lostDeckLeftRecording = 0;   // the recorder still in record once both decks are back
-    int refused = 0;
-    int onTape = 0;                  // outcomes that said so
-    int onTapeNotExact = 0;
+    int allStopsAfterTheEdit = 0;   // the edit was over before the moment came
+    int lostDeck = 0;               // aborted by an unplugged deck
+    int notMade = 0;                // refused before anything was recorded
 };
+
+// An edit log line's edit number and recorder in point (the columns the panel writes).
+struct LogLine {
+    int number;
+    std::string recIn;
+};
+
+std::optional<LogLine> parseLogLine(const std::string& line)
+{
+    std::istringstream fields(line);
+    std::vector<std::string> words;
+    for (std::string word; fields >> word;)
+        words.push_back(word);
+    if (words.size() < 5)
+        return std::nullopt;
+    return LogLine{std::atoi(words.front().c_str()), words[words.size() - 2]};
+}
 
 class Soak {
 public:
     Soak(int edits, unsigned seed)
-        : edits_(edits), random_(seed), rig_(faultyDecks, insertAll), layout_(rig_.base.labelsPerSecond()),
+        : edits_(edits), random_(seed), rig_({.decks = faultyDecks, .preroll = 1}), layout_(labels()),
           planned_(disturbances(edits, random_))
     {
-        logDir_.setAutoRemove(false);
-        logPath_ = logDir_.filePath("edl.txt").toStdString();
-        std::ofstream(logPath_).flush();  // the program never makes the log; the operator does
         points_.reserve(edits);
-        logged_.reserve(edits);
+        outcomes_.reserve(edits);
         rig_.decks.clearTrace();
     }
 
@@ -266,7 +293,8 @@ public:
     {
         start_ = Usage();
         const auto began = SteadyClock::now();
-        std::printf("start: RSS %ld kB, %ld threads; edit log %s\n", start_.rssKb, start_.threads, logPath_.c_str());
+        std::printf("start: RSS %ld kB, %ld threads; edit log %s\n", start_.rssKb, start_.threads,
+                    (rig_.folder / "edl.txt").c_str());
         for (int index = 0; index < edits_; ++index) {
             performEdit(index);
             if ((index + 1) % progressEvery == 0 || index + 1 == edits_)
@@ -274,54 +302,81 @@ public:
         }
     }
 
+    // Every fault found, one line each.
+    const std::vector<std::string>& faults() const { return faults_; }
+
 private:
-    int labels() const { return rig_.base.labelsPerSecond(); }
+    int labels() const { return faultyDecks.timeBase.labelsPerSecond(); }
+    std::string label(int frame) const { return decksim::TimeCode::format(frame, faultyDecks.timeBase); }
+
+    void fault(int index, const std::string& what)
+    {
+        faults_.push_back("edit " + std::to_string(index + 1) + ": " + what);
+        std::printf("  FAULT %s\n", faults_.back().c_str());
+    }
 
     // A cue's thread holds the deck's panel 2 s after parking it; the thread count at the end
     // is taken once the last cues' threads are over.
     void waitForCueThreads()
     {
         for (VCR* deck : {rig_.player.get(), rig_.recorder.get()})
-            decktest::waitFor([deck] { return !deck->cueThread() || deck->cueThread()->finished(); }, 10000);
-        std::this_thread::sleep_for(threadExit);
+            serveUntil([deck] { return !deck->cueInProgress(); }, std::chrono::seconds(10));
+        serveUntil([] { return false; }, std::chrono::duration_cast<std::chrono::milliseconds>(threadExit));
     }
-    int editDelay() const { return faultyDecks.editDelayFrames; }
 
     void performEdit(int index)
     {
         const Points points = layout_.next(random_);
         points_.push_back(points);
-        setPoints(points);
+        recordedUpTo_.push_back(points.recEnd());
+        recorderBackAt_.reset();
+        chooseMode(points.mode);
+        rig_.setPoints(*rig_.player, label(points.playIn), label(points.playIn + points.length));
+        rig_.setPoints(*rig_.recorder, label(points.recIn), label(points.recIn + points.length));
+        rig_.statusHistory.clear();
         const Disturbance disturbance = planned_[index];
-        TestClock clock;
-        RecordingProgress progress;
-        StopMarks marks;
+        int pressedAt = 0;
         std::optional<DuringEdit> during;
         if (disturbance != Disturbance::None)
-            during.emplace(randomMoment(points), actionOf(disturbance, clock, marks));
+            during.emplace(randomMoment(points), actionOf(disturbance, pressedAt));
         const auto began = SteadyClock::now();
-        const EditOutcome outcome = EditEngine(*rig_.player, *rig_.recorder, clock, progress).autoEdit(rig_.request);
+        rig_.panel().bautostart.click();
+        ui::OperatorThread::instance().waitUntilIdle();
         const auto took = SteadyClock::now() - began;
         const bool disturbed = during && during->finish();
-        if (outcome.onTape)
-            log(index, points, outcome.kind == EditOutcome::Kind::Completed);
+        // What the disturbance pressed is performed, and what the panel showed has reached its
+        // widgets, before anything is looked at.
+        ui::OperatorThread::instance().waitUntilIdle();
+        QCoreApplication::processEvents();
+        const Outcome outcome = outcomeShown();
+        outcomes_.push_back(outcome);
         settle(disturbance, disturbed, index);
-        const auto near = segmentsNear(rig_.segments(), points, labels());
-        check(index, points, outcome, disturbed ? disturbance : Disturbance::None, marks, near, progress);
+        allowForAPulledRecorder(index);
+        check(index, points, outcome, disturbed ? disturbance : Disturbance::None, pressedAt);
         if (disturbance == Disturbance::AllStop && !disturbed)
             ++tally_.allStopsAfterTheEdit;
-        if (!disturbed && outcome.kind == EditOutcome::Kind::Completed)
+        if (!disturbed && outcome == Outcome::Completed)
             learnOverhead(took, points);
         // The virtual decks' trace of blocks is theirs, not the controller's: it is not let grow.
         rig_.decks.clearTrace();
     }
 
-    void setPoints(const Points& points)
+    // Presses the mode buttons as the operator does until the mode is the one wanted.
+    void chooseMode(std::uint8_t mode)
     {
-        const TimeBase& base = rig_.base;
-        rig_.chooseMode(points.mode);
-        rig_.setPoints(*rig_.player, base.labelOf(points.playIn), base.labelOf(points.playIn + points.length));
-        rig_.setPoints(*rig_.recorder, base.labelOf(points.recIn), base.labelOf(points.recIn + points.length));
+        for (int press = 0; press < 3 && EVCRPanel::emode != mode; ++press) {
+            rig_.panel().bassemble.click();
+            ui::OperatorThread::instance().waitUntilIdle();
+        }
+    }
+
+    Outcome outcomeShown() const
+    {
+        if (rig_.statusShown("Edit Completed"))
+            return Outcome::Completed;
+        if (rig_.statusShown("EDIT ABORTED"))
+            return Outcome::Aborted;
+        return Outcome::NotMade;
     }
 
     // A moment within the edit: its cueing and set pauses, as fast as seen so far, and its
@@ -340,44 +395,41 @@ private:
         fastestOverhead_ = std::min(fastestOverhead_, took - std::chrono::duration_cast<SteadyClock::duration>(recorded));
     }
 
-    std::function<void()> actionOf(Disturbance disturbance, TestClock& clock, StopMarks& marks)
+    std::function<void()> actionOf(Disturbance disturbance, int& pressedAt)
     {
         if (disturbance == Disturbance::AllStop)
-            return [this, &clock, &marks] { allStop(clock, marks); };
+            return [this, &pressedAt] { allStop(pressedAt); };
         const Role role = disturbance == Disturbance::UnplugPlayer ? Role::Player : Role::Recorder;
         return [this, role] { unplugAWhile(role); };
     }
 
-    // As the edit panel's ALL STOP: the sequence is aborted, then both decks are stopped.
-    void allStop(TestClock& clock, StopMarks& marks)
+    // ALL STOP as its key presses it: the edit panel's button, clicked on the GUI thread.
+    void allStop(int& pressedAt)
     {
-        marks.pressed = rig_.decks.positionFrames(Role::Recorder);
-        clock.abort();
-        rig_.recorder->stopvcr();
-        rig_.player->stopvcr();
-        marks.stopped = rig_.decks.positionFrames(Role::Recorder);
+        ui::Gui::call([this, &pressedAt] {
+            pressedAt = rig_.decks.positionFrames(Role::Recorder);
+            rig_.panel().ballstop.click();
+        });
     }
 
     void unplugAWhile(Role role)
     {
         rig_.decks.unplug(role);
         std::this_thread::sleep_for(unpluggedFor);
+        if (role == Role::Recorder)
+            recorderBackAt_ = rig_.decks.positionFrames(Role::Recorder);
         rig_.decks.plugBack(role);
     }
 
-    // As the edit panel does: an edit on the recorder's tape gets the next number and a line.
-    void log(int index, const Points& points, bool completed)
+    // A recorder pulled out while it recorded records on until it is back, out of anyone's
+    // reach; once back it must leave record within the second it takes to be found again.
+    // The next edit is laid out past that.
+    void allowForAPulledRecorder(int index)
     {
-        const int number = static_cast<int>(logged_.size()) + 1;
-        logged_.push_back({index, completed});
-        const TimeBase& base = rig_.base;
-        EditLog::append(logPath_, lineOf(number, points, base));
-    }
-
-    static std::string lineOf(int number, const Points& points, const TimeBase& base)
-    {
-        return EditLog::line(number, points.mode, base.labelOf(points.playIn), base.labelOf(points.playIn + points.length),
-                             base.labelOf(points.recIn), base.labelOf(points.recIn + points.length));
+        if (!recorderBackAt_)
+            return;
+        recordedUpTo_[index] = std::max(recordedUpTo_[index], *recorderBackAt_ + 2 * labels());
+        layout_.recorderPast(recordedUpTo_[index]);
     }
 
     // Each edit starts from parked decks that are online; an unplug that did not come within
@@ -387,87 +439,64 @@ private:
         if (!disturbed && (disturbance == Disturbance::UnplugPlayer || disturbance == Disturbance::UnplugRecorder)
             && index + 1 < edits_)
             planned_[index + 1] = disturbance;
-        const auto back = SteadyClock::now();
         for (VCR* deck : {rig_.player.get(), rig_.recorder.get()}) {
-            if (!decktest::waitFor([deck] { return deck->online(); }, 15000))
-                std::printf("  edit %d: %s deck not online again after 15 s\n", index + 1, deck->isRecorder() ? "recorder" : "player");
+            if (!serveUntil([deck] { return deck->online(); }, std::chrono::seconds(15)))
+                std::printf("  edit %d: %s deck not online again after 15 s\n", index + 1,
+                            deck->isRecorder() ? "recorder" : "player");
         }
-        if (disturbed && disturbance != Disturbance::AllStop)
-            std::printf("  edit %d: %s unplugged %.0f s, online again %.1f s after the edit\n", index + 1,
-                        disturbance == Disturbance::UnplugPlayer ? "player" : "recorder",
-                        std::chrono::duration<double>(unpluggedFor).count(),
-                        std::chrono::duration<double>(SteadyClock::now() - back).count());
         for (VCR* deck : {rig_.player.get(), rig_.recorder.get()})
-            decktest::waitFor([deck] { return !deck->cueInProgress(); }, 30000);
+            serveUntil([deck] { return !deck->cueInProgress(); }, std::chrono::seconds(30));
     }
 
-    void check(int index, const Points& points, const EditOutcome& outcome, Disturbance disturbance,
-               const StopMarks& marks, const std::vector<Segment>& near, const RecordingProgress& progress)
+    bool recorderRecording()
     {
-        tally_.onTape += outcome.onTape ? 1 : 0;
+        return !serveUntil([this] { return (rig_.decks.statusBytes(Role::Recorder)[1] & recordBit) == 0; },
+                           std::chrono::seconds(2));
+    }
+
+    void check(int index, const Points& points, Outcome outcome, Disturbance disturbance, int pressedAt)
+    {
+        const auto near = segmentsNear(rig_.segments(), points, labels());
         const bool exact = exactOnTape(near, points);
-        tally_.onTapeNotExact += outcome.onTape && !exact ? 1 : 0;
-        if (disturbance == Disturbance::AllStop && outcome.kind != EditOutcome::Kind::Completed) {
-            checkAllStop(index, points, outcome, marks, near, exact);
+        if (recorderRecording())
+            fault(index, "the recorder is still recording after the edit");
+        if (disturbance == Disturbance::AllStop && outcome != Outcome::Completed) {
+            checkAllStop(index, near, pressedAt);
             return;
         }
-        if (outcome.kind == EditOutcome::Kind::Completed) {
+        if (outcome == Outcome::Completed) {
             ++tally_.completed;
             tally_.completedExact += exact ? 1 : 0;
-        } else if (outcome.kind == EditOutcome::Kind::Aborted) {
+        } else if (outcome == Outcome::Aborted) {
             ++tally_.lostDeck;
-            tally_.lostDeckLeftRecording += recorderLeftInRecord() ? 1 : 0;
         } else {
-            ++tally_.refused;
+            ++tally_.notMade;
         }
-        if (!exact)
-            describe(index, points, outcome, near, progress);
+        if (!exact && outcome != Outcome::NotMade)
+            describe(index, points, outcome, near);
     }
 
-    void checkAllStop(int index, const Points& points, const EditOutcome& outcome, const StopMarks& marks,
-                      const std::vector<Segment>& near, bool exact)
+    void checkAllStop(int index, const std::vector<Segment>& near, int pressedAt)
     {
         ++tally_.aborted;
         int lastRecorded = -1;
         for (const Segment& segment : near)
             lastRecorded = std::max(lastRecorded, segment.recLast);
-        if (lastRecorded >= 0)
-            tally_.mostFramesPastPress = std::max(tally_.mostFramesPastPress, lastRecorded - marks.pressed);
-        if (lastRecorded > marks.stopped + editDelay()) {
-            ++tally_.abortRecordedAfterStop;
-            std::printf("  edit %d: recorded up to frame %d, the recorder's stop answered at %d\n", index + 1,
-                        lastRecorded, marks.stopped);
-        }
-        tally_.abortLeftRecording += recorderLeftInRecord() ? 1 : 0;
-        tally_.abortLogged += outcome.onTape ? 1 : 0;
-        tally_.abortLoggedNotWhole += outcome.onTape && !exact ? 1 : 0;
-        if (!outcome.onTape && exact) {
-            ++tally_.abortWholeNotLogged;
-            std::printf("  edit %d: aborted after its whole stretch %s was recorded, not logged\n", index + 1,
-                        rig_.base.labelOf(points.recIn).c_str());
-        }
+        if (lastRecorded < 0)
+            return;
+        const int pastPress = lastRecorded - pressedAt;
+        tally_.mostFramesPastPress = std::max(tally_.mostFramesPastPress, pastPress);
+        if (pastPress > labels())
+            fault(index, "recorded " + std::to_string(pastPress) + " frames past ALL STOP");
     }
 
-    bool recorderLeftInRecord()
+    void describe(int index, const Points& points, Outcome outcome, const std::vector<Segment>& near)
     {
-        return !decktest::waitFor([this] { return (rig_.decks.statusBytes(Role::Recorder)[1] & recordBit) == 0; }, 2000);
-    }
-
-    void describe(int index, const Points& points, const EditOutcome& outcome, const std::vector<Segment>& near,
-                  const RecordingProgress& progress)
-    {
-        std::printf("  edit %d: %s %.1f s, player %s, recorder %s: %s%s; ", index + 1,
-                    points.mode == assemble ? "assemble" : "insert", static_cast<double>(points.length) / labels(),
-                    rig_.base.labelOf(points.playIn).c_str(), rig_.base.labelOf(points.recIn).c_str(),
-                    outcomeName(outcome.kind), outcome.onTape ? " on tape" : "");
-        if (const auto errors = wholeOnTape(near, points))
-            std::printf("rec in %+d, rec out %+d, src vs rec %+d", errors->recIn, errors->recOut, errors->source);
-        else if (!near.empty())
-            std::printf("%zu segments over %s-%s", near.size(), rig_.base.labelOf(near.front().recFirst).c_str(),
-                        rig_.base.labelOf(near.back().recLast).c_str());
-        else
-            std::printf("nothing recorded");
-        std::printf("; %s; refused by NAK: %s\n", joined(progress.statuses()).c_str(), refusedCommands().c_str());
+        std::printf("  edit %d: %s %.1f s, player %s, recorder %s: %s; %s; refused by NAK: %s; statuses: %s\n",
+                    index + 1, points.mode == assemble ? "assemble" : "insert",
+                    static_cast<double>(points.length) / labels(), label(points.playIn).c_str(),
+                    label(points.recIn).c_str(), outcomeName(outcome), onTape(near, points).c_str(),
+                    refusedCommands().c_str(), joined(rig_.statusHistory).c_str());
     }
 
     // The commands the decks answered with a NAK during the edit: each NAK follows the block
@@ -475,66 +504,117 @@ private:
     std::string refusedCommands() const
     {
         std::string refused;
-        const Packet* lastReceived[2] = {nullptr, nullptr};
-        const auto trace = rig_.decks.trace();
-        for (const decksim::TraceEntry& entry : trace) {
+        std::optional<Packet> lastReceived[2];
+        for (const decksim::TraceEntry& entry : rig_.decks.trace()) {
             const int deck = entry.deck == Role::Player ? 0 : 1;
             if (entry.received)
-                lastReceived[deck] = &entry.bytes;
-            else if (isNak(entry.bytes) && lastReceived[deck])
+                lastReceived[deck] = entry.bytes;
+            else if (entry.bytes.size() >= 2 && entry.bytes[0] == 0x11 && entry.bytes[1] == 0x12 && lastReceived[deck])
                 refused += std::string(refused.empty() ? "" : ", ") + (deck == 0 ? "player " : "recorder ")
                     + hex(*lastReceived[deck]);
         }
         return refused.empty() ? "none" : refused;
     }
 
-    static bool isNak(const Packet& block) { return block.size() >= 2 && block[0] == 0x11 && block[1] == 0x12; }
-
     static std::string hex(const Packet& block)
     {
         std::string text;
         char byte[4];
-        for (std::uint8_t value : block) {
+        for (const std::uint8_t value : block) {
             std::snprintf(byte, sizeof byte, "%02X", value);
             text += byte;
         }
         return text;
     }
 
-    // How often each line stands in the edit log.
-    std::map<std::string, int> logLines(int& total) const
+    // What the tape holds around an edit's stretch.
+    std::string onTape(const std::vector<Segment>& near, const Points& points) const
     {
-        std::map<std::string, int> counts;
-        total = 0;
-        std::ifstream file(logPath_);
-        for (std::string line; std::getline(file, line); ++total)
-            ++counts[line];
-        return counts;
+        char text[160];
+        if (const auto errors = wholeOnTape(near, points))
+            std::snprintf(text, sizeof text, "rec in %+d, rec out %+d, src vs rec %+d", errors->recIn, errors->recOut,
+                          errors->source);
+        else if (!near.empty())
+            std::snprintf(text, sizeof text, "%zu segments over %s-%s, channels %s", near.size(),
+                          label(near.front().recFirst).c_str(), label(near.back().recLast).c_str(),
+                          near.front().channels.c_str());
+        else
+            return "nothing recorded";
+        return text;
     }
 
-    int wholeEditsOnTape() const
+    static std::string joined(const std::vector<std::string>& texts)
     {
-        const auto all = rig_.segments();
-        int whole = 0;
-        for (const Points& points : points_)
-            whole += exactOnTape(segmentsNear(all, points, labels()), points) ? 1 : 0;
-        return whole;
+        std::string all;
+        for (const std::string& text : texts)
+            all += (all.empty() ? "" : " | ") + text;
+        return all;
     }
 
-    // Completed edits whose line stands exactly once in the log, and those of them exact on tape.
-    void countLoggedOnce(const std::map<std::string, int>& lines, int& once, int& exactOnce) const
+    // The edit whose recorder in point a log line names, or nothing.
+    std::optional<std::size_t> editLogged(const LogLine& line) const
     {
-        once = exactOnce = 0;
+        for (std::size_t index = 0; index < points_.size(); ++index) {
+            if (label(points_[index].recIn) == line.recIn)
+                return index;
+        }
+        return std::nullopt;
+    }
+
+    // The log as the panel wrote it, against the tape: each line an edit exactly on the tape,
+    // numbered in order, none twice; each completed edit logged.
+    void checkLog(int& lines, int& exactLogged)
+    {
+        lines = exactLogged = 0;
         const auto all = rig_.segments();
-        for (std::size_t number = 0; number < logged_.size(); ++number) {
-            if (!logged_[number].completed)
+        std::map<std::size_t, int> timesLogged;
+        std::istringstream log(rig_.edl());
+        for (std::string text; std::getline(log, text);) {
+            ++lines;
+            const auto line = parseLogLine(text);
+            const auto index = line ? editLogged(*line) : std::nullopt;
+            if (!index) {
+                logFault("a log line for no edit made: " + text);
                 continue;
-            const Points& points = points_[logged_[number].index];
-            const auto found = lines.find(lineOf(static_cast<int>(number) + 1, points, rig_.base));
-            if (found == lines.end() || found->second != 1)
-                continue;
-            ++once;
-            exactOnce += exactOnTape(segmentsNear(all, points, labels()), points) ? 1 : 0;
+            }
+            if (line->number != lines)
+                logFault("log line " + std::to_string(lines) + " is numbered " + std::to_string(line->number));
+            if (++timesLogged[*index] == 2)
+                logFault("edit " + std::to_string(*index + 1) + " logged twice");
+            const Points& points = points_[*index];
+            const auto near = segmentsNear(all, points, labels());
+            if (exactOnTape(near, points))
+                ++exactLogged;
+            else
+                logFault("edit " + std::to_string(*index + 1) + " logged but not exactly on the tape (" + onTape(near, points)
+                         + "): " + text);
+        }
+        for (std::size_t index = 0; index < outcomes_.size(); ++index) {
+            if (outcomes_[index] == Outcome::Completed && timesLogged[index] == 0)
+                logFault("edit " + std::to_string(index + 1) + " completed but not logged");
+        }
+        checkNothingElseRecorded(all);
+    }
+
+    // Every segment on the recorder's tape lies within an edit's stretch.
+    void checkNothingElseRecorded(const std::vector<Segment>& all)
+    {
+        for (const Segment& segment : all) {
+            bool withinAnEdit = false;
+            for (std::size_t index = 0; index < points_.size(); ++index)
+                withinAnEdit = withinAnEdit
+                    || (segment.recFirst >= points_[index].recIn - labels() && segment.recLast < recordedUpTo_[index] + labels());
+            if (!withinAnEdit)
+                logFault("recorded where no edit was: " + label(segment.recFirst) + "-" + label(segment.recLast));
+        }
+    }
+
+    // Log faults are found again at each report: each is said once.
+    void logFault(const std::string& what)
+    {
+        if (logFaultsSaid_.insert(what).second) {
+            faults_.push_back(what);
+            std::printf("  FAULT %s\n", what.c_str());
         }
     }
 
@@ -547,33 +627,20 @@ private:
             warm_ = now;
             warmAt_ = done;
         }
-        printSummary(done, began, now);
-    }
-
-    void printSummary(int done, SteadyClock::time_point began, const Usage& now)
-    {
         int lines = 0;
-        const auto counts = logLines(lines);
-        int once = 0, exactOnce = 0;
-        countLoggedOnce(counts, once, exactOnce);
+        int exactLogged = 0;
+        checkLog(lines, exactLogged);
         const double minutes = std::chrono::duration<double>(SteadyClock::now() - began).count() / 60;
         std::printf("\nsoak: %d of %d edits in %.1f min; 16 ms adapter latency, NAK every 50th block, every 70th reply "
                     "garbled\n",
                     done, edits_, minutes);
-        std::printf("completed: %d, exact to the frame %d, logged exactly once %d (exact and logged once %d)\n",
-                    tally_.completed, tally_.completedExact, once, exactOnce);
-        std::printf("aborted by ALL STOP: %d (%d more came after their edit had ended); recording after the recorder's "
-                    "stop: %d; left in record: %d; most frames recorded past the press: %d\n",
-                    tally_.aborted, tally_.allStopsAfterTheEdit, tally_.abortRecordedAfterStop, tally_.abortLeftRecording,
-                    tally_.mostFramesPastPress);
-        std::printf("  logged: %d (not whole on tape %d); whole on tape but not logged: %d\n", tally_.abortLogged,
-                    tally_.abortLoggedNotWhole, tally_.abortWholeNotLogged);
-        std::printf("ended by an unplugged deck: %d (recorder left in record once back %d); refused: %d; said on tape "
-                    "but not exactly on it: %d\n",
-                    tally_.lostDeck, tally_.lostDeckLeftRecording, tally_.refused, tally_.onTapeNotExact);
-        std::printf("edl.txt: %d lines, %zu distinct; engine said on tape %d; whole edits on the recorder's tape "
-                    "(report) %d\n",
-                    lines, counts.size(), tally_.onTape, wholeEditsOnTape());
+        std::printf("completed: %d, exact to the frame %d; edl.txt: %d lines, %d of them exactly on the tape\n",
+                    tally_.completed, tally_.completedExact, lines, exactLogged);
+        std::printf("aborted by ALL STOP: %d (%d more came after their edit had ended); most frames recorded past "
+                    "the press: %d\n",
+                    tally_.aborted, tally_.allStopsAfterTheEdit, tally_.mostFramesPastPress);
+        std::printf("ended by an unplugged deck: %d; not made: %d; faults: %zu\n", tally_.lostDeck, tally_.notMade,
+                    faults_.size());
         std::printf("memory: RSS %ld kB at start, %ld kB now, growth %+ld kB (%+ld kB since edit %d)\n", start_.rssKb,
                     now.rssKb, now.rssKb - start_.rssKb, now.rssKb - warm_->rssKb, warmAt_);
         std::printf("threads: %ld at start, %ld now\n\n", start_.threads, now.threads);
@@ -581,19 +648,20 @@ private:
 
     int edits_;
     std::mt19937 random_;
-    EngineRig rig_;
+    EditRig rig_;
     Layout layout_;
     std::vector<Disturbance> planned_;
-    QTemporaryDir logDir_;
-    std::string logPath_;
     std::vector<Points> points_;
-    struct LoggedEdit {
-        int index;
-        bool completed;
-    };
-    std::vector<LoggedEdit> logged_;  // in log order
+    // One past the last frame each edit may have recorded: its stretch, or further for an edit
+    // whose recorder was pulled out while it recorded.
+    std::vector<int> recordedUpTo_;
+    // The recorder's frame when it was plugged back during the edit, if it was.
+    std::optional<int> recorderBackAt_;
+    std::vector<Outcome> outcomes_;
     SteadyClock::duration fastestOverhead_ = std::chrono::seconds(3);
     Tally tally_;
+    std::vector<std::string> faults_;
+    std::set<std::string> logFaultsSaid_;
     Usage start_;
     std::optional<Usage> warm_;
     int warmAt_ = 0;
@@ -610,14 +678,37 @@ int main(int argc, char* argv[])
 {
     // Lines reach a log file as they are printed: a long run can be followed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
-    if (argc > 3 || (argc > 1 && !isCount(argv[1])) || (argc > 2 && !isCount(argv[2]))) {
-        std::fprintf(stderr, "usage: bench_soak [edits] [seed]\n");
+    std::vector<const char*> counts;
+    bool check = false;
+    for (int arg = 1; arg < argc; ++arg) {
+        if (std::strcmp(argv[arg], "--check") == 0)
+            check = true;
+        else if (isCount(argv[arg]) && counts.size() < 2)
+            counts.push_back(argv[arg]);
+        else
+            counts.assign(3, nullptr);
+    }
+    if (counts.size() > 2) {
+        std::fprintf(stderr, "usage: bench_soak [--check] [edits] [seed]\n");
         return 2;
     }
-    const int edits = argc > 1 ? std::atoi(argv[1]) : 500;
-    const unsigned seed = argc > 2 ? static_cast<unsigned>(std::strtoul(argv[2], nullptr, 10)) : std::random_device()();
-    std::printf("bench_soak %d %u\n", edits, seed);
-    Soak soak(edits, seed);
-    soak.run();
-    return 0;
+    const int edits = !counts.empty() ? std::atoi(counts[0]) : 500;
+    const unsigned seed = counts.size() > 1 ? static_cast<unsigned>(std::strtoul(counts[1], nullptr, 10))
+                                            : std::random_device()();
+    std::printf("bench_soak%s %d %u\n", check ? " --check" : "", edits, seed);
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication application(argc, argv);
+    // The sequences' set pauses run twenty times faster, as in the tests; tape time does not.
+    LongWaits::setSpeedUp(20);
+    std::vector<std::string> faults;
+    {
+        Soak soak(edits, seed);
+        soak.run();
+        faults = soak.faults();
+    }
+    if (!check)
+        return 0;
+    std::printf("soak check: %s (%zu faults)\n", faults.empty() ? "passed" : "FAILED", faults.size());
+    return faults.empty() ? 0 : 1;
 }

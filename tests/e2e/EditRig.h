@@ -3,6 +3,7 @@
 #include "app/Kestrix.h"
 #include "app/MainGUI.h"
 #include "deck/VCR.h"
+#include "tools/decksim/TimeCode.h"
 #include "tools/decksim/VirtualDecks.h"
 #include "ui/EVCR.h"
 #include "ui/EVCRPanel.h"
@@ -19,6 +20,7 @@
 #include <memory>
 #include <optional>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,8 @@ public:
         bool window = false;
     };
 
-    explicit EditRig(Setup setup) : decks(setup.decks), previous_(std::filesystem::current_path())
+    explicit EditRig(Setup setup)
+        : decks(setup.decks), timeBase_(setup.decks.timeBase), previous_(std::filesystem::current_path())
     {
         std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-edit-XXXXXX").string();
         if (!mkdtemp(pattern.data()))
@@ -178,10 +181,14 @@ public:
         return found;
     }
 
-    static int frames(const std::string& tc)
+    // A label of the decks' tape and its frame, read with the virtual decks' own time code,
+    // never the controller's.
+    int frames(const std::string& tc) const
     {
-        return std::stoi(tc.substr(0, 2)) * 108000 + std::stoi(tc.substr(3, 2)) * 1800 + std::stoi(tc.substr(6, 2)) * 30 +
-               std::stoi(tc.substr(9, 2));
+        const auto frame = decksim::TimeCode::parse(tc, timeBase_);
+        if (!frame)
+            throw std::invalid_argument("not a label of the virtual tape: " + tc);
+        return *frame;
     }
 
     std::string edl() const
@@ -199,5 +206,6 @@ public:
     std::vector<std::string> statusHistory;
 
 private:
+    decksim::TimeBase timeBase_;
     std::filesystem::path previous_;
 };

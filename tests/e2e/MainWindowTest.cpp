@@ -126,13 +126,14 @@ TEST(MainWindow, SettingsDialogAppliesSavesAndBringsTheWindowBack)
     EXPECT_NE(saved.find("RecVCRPreroll=6\n"), std::string::npos) << saved;
     EXPECT_NE(saved.find("EditAdjust=-3\n"), std::string::npos) << saved;
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.gui->qwidget()->isVisible(); }, 2000));
-    // Both decks were sent a six second preroll.
+    // Both decks were sent a six second preroll (again at once, when an acknowledgement is slow).
     const std::vector<std::uint8_t> six{0x44, 0x31, 0x00, 0x06, 0x00, 0x00, 0x7B};
-    int sent = 0;
+    int sent[2] = {0, 0};
     const auto trace = rig.decks.trace();
     for (std::size_t i = presetsBefore; i < trace.size(); ++i)
-        sent += trace[i].received && trace[i].bytes == six;
-    EXPECT_EQ(sent, 2);
+        sent[trace[i].deck == decksim::Role::Player ? 0 : 1] += trace[i].received && trace[i].bytes == six;
+    EXPECT_GE(sent[0], 1) << "the player";
+    EXPECT_GE(sent[1], 1) << "the recorder";
 
     // Closing a new dialog without touching anything saves the values again.
     rig.writeSettings();

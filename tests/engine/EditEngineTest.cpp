@@ -46,6 +46,9 @@ const Profile profiles[] = {
     {"29.97 drop-frame across a dropped minute",
      options([](auto& o) { o.timeBase = decksim::TimeBase::fps2997DropFrame; }), 0, insertAll, "00:00:30:00",
      "00:00:59:20", 40},
+    {"29.97 drop-frame from just after a dropped minute",
+     options([](auto& o) { o.timeBase = decksim::TimeBase::fps2997DropFrame; }), 0, insertAll, "00:01:00:04",
+     "00:02:00:03", 40},
     {"25 fps", options([](auto& o) { o.timeBase = decksim::TimeBase::fps25; }), 0, insertAll, "00:00:10:24",
      "00:00:20:12", 38},
     // Decks that are not ideal: they sample their tape up to their 9 ms turnaround late, their

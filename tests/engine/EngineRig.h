@@ -4,6 +4,10 @@
 // clock that keeps tape timing exact while shortening the sequence's set pauses, and the
 // recorder's tape as the virtual decks report it. The engine tests and the accuracy
 // benchmark share it.
+//
+// What an edit is checked against never goes through the controller's own time code
+// arithmetic (deck/TimeBase): the virtual decks' report and the expected frames are read with
+// the virtual decks' time code, so a fault in the controller's conversions cannot cancel out.
 
 #include "deck/RecordGuard.h"
 #include "deck/TimeBase.h"
@@ -13,6 +17,7 @@
 #include "engine/EditProgress.h"
 #include "tests/deck/DeckTestSupport.h"
 #include "tests/deck/FakeDeckView.h"
+#include "tools/decksim/TimeCode.h"
 #include "tools/decksim/VirtualDecks.h"
 
 #include <algorithm>
@@ -21,6 +26,7 @@
 #include <memory>
 #include <mutex>
 #include <regex>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -149,6 +155,8 @@ private:
 struct Segment {
     std::string channels;
     int recFirst, recLast, srcFirst, srcLast;
+
+    bool operator==(const Segment&) const = default;
 };
 
 inline TimeBase controllerBase(decksim::TimeBase base)
@@ -175,7 +183,7 @@ inline decksim::Options options(const std::function<void(decksim::Options&)>& ch
 class EngineRig {
 public:
     EngineRig(const decksim::Options& options, std::uint8_t mode)
-        : decks(options), base(controllerBase(options.timeBase))
+        : decks(options), tape(options.timeBase), base(controllerBase(options.timeBase))
     {
         player = std::make_unique<VCR>(decks.path(decksim::Role::Player), false, false);
         playerView = &FakeDeckView::attachTo(*player);
@@ -209,7 +217,15 @@ public:
 
     EditOutcome edit() { return EditEngine(*player, *recorder, clock, progress).autoEdit(request); }
 
-    int frames(const std::string& label) const { return *base.frameOf(label); }
+    // A label of the decks' tape and its frame, as the virtual decks count them.
+    int frames(const std::string& label) const
+    {
+        const auto frame = decksim::TimeCode::parse(label, tape);
+        if (!frame)
+            throw std::invalid_argument("not a label of the virtual tape: " + label);
+        return *frame;
+    }
+    std::string label(int frame) const { return decksim::TimeCode::format(frame, tape); }
 
     std::vector<Segment> segments() const
     {
@@ -224,6 +240,8 @@ public:
     }
 
     decksim::VirtualDecks decks;
+    // The virtual decks' time base, for every check; the controllers' configured base.
+    decksim::TimeBase tape;
     TimeBase base;
     std::unique_ptr<VCR> player;
     std::unique_ptr<VCR> recorder;

@@ -126,6 +126,11 @@ TEST(EditWithAPulledDeck, RecorderPulledWhileRecordingStopsThePlayer)
     EXPECT_FALSE(outcome.onTape);
     EXPECT_FALSE(rig.progress.reached(EditStep::EditOff));
     EXPECT_TRUE(stopped(rig, Role::Player));
-    // The recorder itself records on: no command can reach it until it is back.
+    // No command reaches the recorder until it is back; then it leaves record at once, before
+    // anything else is asked of it.
+    rig.decks.plugBack(Role::Recorder);
+    EXPECT_TRUE(decktest::waitFor([&] { return rig.recorder->online(); }, 10000));
+    EXPECT_TRUE(notRecording(rig)) << "the recorder records on once it is back";
+    EXPECT_TRUE(stopped(rig, Role::Recorder));
     plugBackAndEditExactly(rig, Role::Recorder);
 }

@@ -1,7 +1,9 @@
-// The deck's reply checks and the whole exchange on the deck link: the input chooses the
-// request, how the reply is cut into pieces and the reply's bytes. Whatever the deck sends,
-// the link hands out at most 16 bytes, calls a reply answered only for a block with a right
-// checksum that answers the request, and finds an answer that comes first (after an echo).
+// The deck's reply checks and consecutive exchanges on the deck link: the input chooses two to
+// four requests, the bytes the deck sends, how much of them arrives within each exchange
+// (a reply's tail may come only in the next exchange, an exchange may get nothing at all) and
+// how each exchange's share is cut into pieces. Whatever the deck sends, the link hands out at
+// most 16 bytes, calls a reply answered only for a block with a right checksum that answers
+// the request, and finds an answer that comes first (after an echo).
 
 #include "deck/ReplyBlock.h"
 #include "deck/VCRPort.h"
@@ -28,33 +30,43 @@ const Bytes knownRequests[] = {
 
 constexpr std::size_t longestReply = 64;
 
-// A line on which each piece of the reply arrives when the link next waits for input, and
-// which reports a failure once the reply is used up: the exchange ends at once instead of
-// waiting out its deadline, through the same path.
-class PieceByPieceLine : public FakeSerialBackend {
+// A line on which the deck's bytes for each exchange arrive after a request was written, one
+// piece each time the link waits for input and finds nothing there. Pieces an exchange gave
+// up on before they arrived come at the start of the next one, as a late reply does.
+class StraddlingLine : public FakeSerialBackend {
 public:
-    explicit PieceByPieceLine(std::vector<Bytes> pieces) : pieces_(pieces.begin(), pieces.end()) {}
+    explicit StraddlingLine(std::vector<std::vector<Bytes>> shares) : shares_(shares.begin(), shares.end()) {}
 
     int SerPutData(int port, const std::uint8_t* data, int count) override
     {
-        written_ = true;
+        if (!shares_.empty()) {
+            due_.insert(due_.end(), shares_.front().begin(), shares_.front().end());
+            shares_.pop_front();
+        }
+        delivered_.clear();
         return FakeSerialBackend::SerPutData(port, data, count);
     }
 
     int SerRxWait(int port, int) override
     {
         int ready = FakeSerialBackend::SerRxReadyCount(port);
-        while (ready == 0 && written_ && !pieces_.empty()) {
-            receive(pieces_.front());
-            pieces_.pop_front();
+        while (ready == 0 && !due_.empty()) {
+            receive(due_.front());
+            delivered_.insert(delivered_.end(), due_.front().begin(), due_.front().end());
+            due_.pop_front();
             ready = FakeSerialBackend::SerRxReadyCount(port);
         }
-        return ready > 0 ? ready : -1;
+        return ready;
     }
 
+    // What arrived during the last exchange, and whether all that was meant for it did.
+    const Bytes& delivered() const { return delivered_; }
+    bool allArrived() const { return due_.empty(); }
+
 private:
-    std::deque<Bytes> pieces_;
-    bool written_ = false;
+    std::deque<std::vector<Bytes>> shares_;
+    std::deque<Bytes> due_;
+    Bytes delivered_;
 };
 
 Bytes chooseRequest(FuzzInput& input)
@@ -161,40 +173,72 @@ void checkTakenBlock(const Bytes& request, const Bytes& reply, const Reply& got)
     FUZZ_ASSERT(ReplyBlock::isNak(got.bytes.data(), length) == (got.outcome == Reply::Outcome::Refused));
 }
 
-void checkExchange(const Bytes& request, const Bytes& reply, const Reply& got)
+void checkExchange(const Bytes& request, const Bytes& reply, const Reply& got, bool allArrived)
 {
     FUZZ_ASSERT(got.count >= 0 && got.count <= Reply::buffersize);
-    FUZZ_ASSERT(got.exchange == 1);
     FUZZ_ASSERT((got.count == 0) == (got.outcome == Reply::Outcome::Silent));
     if (got.answered() || got.outcome == Reply::Outcome::Refused)
         checkTakenBlock(request, reply, got);
     if (got.outcome == Reply::Outcome::Bad)
         FUZZ_ASSERT(contains(reply, got.bytes.data(), got.count));
     std::size_t start = 0;
-    if (const int length = leadingAnswer(request, reply, start)) {
+    if (const int length = leadingAnswer(request, reply, start); length && allArrived) {
         FUZZ_ASSERT(got.answered() || got.outcome == Reply::Outcome::Refused);
         FUZZ_ASSERT(std::equal(got.bytes.begin(), got.bytes.begin() + got.count, reply.begin() + start));
         FUZZ_ASSERT(got.count == std::min(length, Reply::buffersize));
     }
 }
 
-void runExchange(const Bytes& request, const Bytes& reply, std::vector<Bytes> pieces)
+// Each exchange may wait this long for its reply: the line hands over at once all that comes
+// within an exchange, so the deadline only ends the exchanges that wait for more.
+constexpr int deadlineMs = 3;
+
+void runExchanges(const std::vector<Bytes>& requests, std::vector<std::vector<Bytes>> shares)
 {
-    auto line = std::make_shared<PieceByPieceLine>(std::move(pieces));
+    auto line = std::make_shared<StraddlingLine>(std::move(shares));
     serial::SerialBackend::install(line);
-    Reply got;
     {
         VCRPort link("COM1", nullptr, false);
         FUZZ_ASSERT(!link.bad);
-        got = link.SendSerial(request);
-        FUZZ_ASSERT(link.SerCount() == got.count);
+        link.setwait(deadlineMs - VCRPort::adapterLatencyAllowanceMs);
+        std::uint64_t lastExchange = 0;
+        for (std::size_t index = 0; index < requests.size(); ++index) {
+            const Bytes& request = requests[index];
+            const std::size_t sentBefore = line->sent().size();
+            const Reply got = link.SendSerial(request);
+            FUZZ_ASSERT(link.SerCount() == got.count);
+            FUZZ_ASSERT(got.exchange > lastExchange);
+            lastExchange = got.exchange;
+            // After an exchange that got no answer the link may first prove it is in step with
+            // an exchange of its own; the request itself goes out last, whole.
+            const Bytes sent = line->sent();
+            FUZZ_ASSERT(sent.size() - sentBefore >= request.size());
+            FUZZ_ASSERT(std::equal(request.begin(), request.end(), sent.end() - request.size(), sent.end()));
+            // The deck sampled what it reports between the moment before the write and the reply.
+            FUZZ_ASSERT(got.asked <= got.written && got.written <= got.arrived);
+            if (request.empty())
+                FUZZ_ASSERT(got.outcome == Reply::Outcome::Silent);
+            else
+                checkExchange(request, line->delivered(), got, line->allArrived());
+        }
     }
     serial::SerialBackend::install(nullptr);
-    FUZZ_ASSERT(request.empty() ? got.outcome == Reply::Outcome::Silent : line->sent() == request);
-    // The deck sampled what it reports between the moment before the write and the reply.
-    FUZZ_ASSERT(got.asked <= got.written && got.written <= got.arrived);
-    if (!request.empty())
-        checkExchange(request, reply, got);
+}
+
+// The deck's bytes shared out among the exchanges, each share cut into pieces, all where the
+// input chose.
+std::vector<std::vector<Bytes>> shareOut(FuzzInput& input, const Bytes& sent, std::size_t exchanges)
+{
+    std::vector<std::vector<Bytes>> shares;
+    std::size_t from = 0;
+    for (std::size_t index = 0; index < exchanges; ++index) {
+        const std::size_t left = sent.size() - from;
+        const std::size_t length = index + 1 == exchanges ? left : input.byte() % (left + 1);
+        const Bytes share(sent.begin() + from, sent.begin() + from + length);
+        from += length;
+        shares.push_back(cutIntoPieces(share, input.bytes(input.byte() % 4)));
+    }
+    return shares;
 }
 
 }  // namespace
@@ -202,10 +246,13 @@ void runExchange(const Bytes& request, const Bytes& reply, std::vector<Bytes> pi
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     FuzzInput input(data, size);
-    const Bytes request = chooseRequest(input);
-    const Bytes cutChoices = input.bytes(input.byte() % 4);
-    const Bytes reply = input.bytes(longestReply);
-    checkBlockRules(request, reply);
-    runExchange(request, reply, cutIntoPieces(reply, cutChoices));
+    const std::size_t exchanges = 2 + input.byte() % 3;
+    std::vector<Bytes> requests;
+    for (std::size_t index = 0; index < exchanges; ++index)
+        requests.push_back(chooseRequest(input));
+    const Bytes sent = input.bytes(input.byte() % (longestReply + 1));
+    for (const Bytes& request : requests)
+        checkBlockRules(request, sent);
+    runExchanges(requests, shareOut(input, sent, exchanges));
     return 0;
 }

@@ -1,0 +1,24 @@
+# How the test executables register their tests with ctest.
+#
+#   kestrix_discover_tests(<target> [REALTIME <gtest pattern>...] [PROPERTIES <name> <value>...])
+#
+# A test whose verdict depends on the wall clock (an edit checked on the tape to the frame, a
+# bound such as "within 2 s", a wait in real time) is a realtime test: it gets the ctest label
+# `realtime` and the resource lock `realtime`, so no two of them ever run at once, and only the
+# Release pass runs them (`ctest -L realtime`); the sanitizer passes run `ctest -LE realtime`.
+# Every test of a suite whose name ends in RealTime is one; a test of another suite is made one
+# by listing it under REALTIME as a gtest filter pattern (Suite.Test, or Suite.* for a whole
+# suite, */Suite.* for a parameterised one).
+include(GoogleTest)
+
+set(KESTRIX_REALTIME_SUITES "*RealTime.*:*RealTime/*:*/*RealTime.*")
+
+function(kestrix_discover_tests target)
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "REALTIME;PROPERTIES")
+  set(realtime ${KESTRIX_REALTIME_SUITES} ${arg_REALTIME})
+  list(JOIN realtime ":" realtime)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "-${realtime}"
+                       PROPERTIES ${arg_PROPERTIES})
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "${realtime}"
+                       PROPERTIES ${arg_PROPERTIES} LABELS realtime RESOURCE_LOCK realtime)
+endfunction()
