@@ -158,7 +158,8 @@ public:
     TimeBase timeBase() const;
     // Start-up configures each deck before its polling thread starts.
     void setTimeBase(TimeBase base);
-    // The drop-frame flag of each time code reply.
+    // The drop-frame flag of each time code reply; the base follows a flag that a few
+    // replies in a row carry.
     void noteDropFrameFlag(bool flag);
 
     // --- cueing, preroll and review ---
@@ -242,6 +243,8 @@ private:
     // Atomic: the polling thread notes the flag while the operator thread does arithmetic.
     std::atomic<TimeBase> configuredBase_{};
     std::atomic<TimeBase> activeBase_{};
+    // Replies in a row whose flag disagrees with the active base.
+    std::atomic<int> flagRun_{0};
 
     void setUpRecon();
     // Puts a settings value into byte 3 of a shared RECON packet, checksums it and returns

@@ -219,9 +219,21 @@ void VCR::setTimeBase(TimeBase base)
 {
     configuredBase_ = base;
     activeBase_ = base;
+    flagRun_ = 0;
 }
 
 void VCR::noteDropFrameFlag(bool flag)
 {
-    activeBase_ = configuredBase_.load().forDropFrameFlag(flag);
+    // A deck or a line that loses the flag now and then must not renumber the tape under the
+    // points: the base follows the flag once a few replies in a row agree on it.
+    constexpr int repliesToSwitch = 3;
+    const TimeBase flagged = configuredBase_.load().forDropFrameFlag(flag);
+    if (flagged == activeBase_.load()) {
+        flagRun_ = 0;
+        return;
+    }
+    if (++flagRun_ >= repliesToSwitch) {
+        activeBase_ = flagged;
+        flagRun_ = 0;
+    }
 }

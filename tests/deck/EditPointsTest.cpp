@@ -38,18 +38,28 @@ TEST_F(EditPoints, TextsThatAreNotTimeCodesOfTheDecksBaseAreRefused)
     EXPECT_THROW(vcr->MakeCueString("00:01:00:01"), InvalidTimeCode) << "a dropped label is never sent";
 }
 
-TEST_F(EditPoints, TheDecksDropFrameFlagSwitchesItsBase)
+TEST_F(EditPoints, TheDecksDropFrameFlagSwitchesItsBaseWhenRepliesAgreeOnIt)
 {
-    vcr->noteDropFrameFlag(true);
+    const auto replies = [this](bool flag, int count) {
+        for (int reply = 0; reply < count; ++reply)
+            vcr->noteDropFrameFlag(flag);
+    };
+    replies(true, 3);
     EXPECT_EQ(vcr->timeBase(), dropFrame);
     EXPECT_EQ(vcr->calcframes("00:01:00:02"), 1800);
     EXPECT_THROW(vcr->calcframes("00:01:00:00"), InvalidTimeCode);
-    vcr->noteDropFrameFlag(false);
+    // A reply that lost the flag, between ones that carry it: the tape keeps its numbers.
+    for (int dropout = 0; dropout < 5; ++dropout) {
+        replies(false, 2);
+        replies(true, 1);
+        EXPECT_EQ(vcr->timeBase(), dropFrame);
+    }
+    replies(false, 3);
     EXPECT_EQ(vcr->timeBase(), TimeBase());
     EXPECT_EQ(vcr->calcframes("00:01:00:00"), 1800);
 
     vcr->setTimeBase(fps25);
-    vcr->noteDropFrameFlag(true);
+    replies(true, 3);
     EXPECT_EQ(vcr->timeBase(), fps25) << "25 fps time code has no drop-frame counting";
 }
 
