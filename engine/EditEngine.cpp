@@ -13,8 +13,6 @@ namespace {
 
 constexpr const char* selectModeError = "ERROR: Please Select Edit Mode Above";
 constexpr std::uint8_t assemble = 0x20;
-// Assemble edits record on for two seconds past the out point.
-constexpr int assembleOverrunSeconds = 2;
 // After edit off has taken effect: two more frames before the decks stop.
 constexpr int settleFrames = 2;
 
@@ -65,9 +63,10 @@ EditEngine::EditEngine(VCR& player, VCR& recorder, EditClock& clock, EditProgres
 {
 }
 
-bool EditEngine::inPointsOk(const EditRequest& request)
+bool EditEngine::inPointsOk(const EditRequest& request, Decks decks)
 {
-    if (framesOf(player_, request.playIn) < request.playerPreroll * player_.timeBase().labelsPerSecond()) {
+    if (decks == Decks::Both
+        && framesOf(player_, request.playIn) < request.playerPreroll * player_.timeBase().labelsPerSecond()) {
         progress_.status("ERROR: Play InPoint Too Low");
         return false;
     }
@@ -108,43 +107,56 @@ bool EditEngine::waitCueEnded(VCR& deck)
 
 EditOutcome EditEngine::autoEdit(const EditRequest& request)
 {
+    return edit(request, Decks::Both);
+}
+
+EditOutcome EditEngine::recorderOnlyEdit(const EditRequest& request)
+{
+    return edit(request, Decks::RecorderAlone);
+}
+
+EditOutcome EditEngine::edit(const EditRequest& request, Decks decks)
+{
     // A stop pressed as the edit was about to begin: nothing is sent.
     if (clock_.aborted())
         return aborted();
-    if (!inPointsOk(request))
+    if (!inPointsOk(request, decks))
         return refused();
     recorder_.CalcDuration();
-    if (!modeChosen(request))
-        return refused();
-    if (framesOf(recorder_, request.recOut) - framesOf(recorder_, request.recIn) <= 0
-        || framesOf(player_, request.playOut) - framesOf(player_, request.playIn) <= 0) {
-        progress_.status("OUTPOINT NOT VALID");
-        return refused();
-    }
-    if (!decksReady(request))
+    if (!modeChosen(request) || !pointsOk(request, decks) || !decksReady(request, decks))
         return refused();
     // Without the recorder's time code only the clock times the edit: the operator decides.
     const bool clockTimed = recorder_.isLanc();
     if (clockTimed && !progress_.confirm(clockTimedText))
         return refused();
-    return cueAndRoll(request, clockTimed);
+    return cueAndRoll(request, decks, clockTimed);
 }
 
-bool EditEngine::decksReady(const EditRequest& request)
+bool EditEngine::pointsOk(const EditRequest& request, Decks decks)
 {
+    if (framesOf(recorder_, request.recOut) - framesOf(recorder_, request.recIn) > 0
+        && (decks == Decks::RecorderAlone || framesOf(player_, request.playOut) - framesOf(player_, request.playIn) > 0))
+        return true;
+    progress_.status("OUTPOINT NOT VALID");
+    return false;
+}
+
+bool EditEngine::decksReady(const EditRequest& request, Decks decks)
+{
+    const bool withPlayer = decks == Decks::Both;
     // A recorder its guard is still stopping takes no new edit.
     if (recorder_.recordGuard().active()) {
         progress_.status(RecordGuard::alarmText);
         return false;
     }
-    if (!deckReady(recorder_) || !deckReady(player_))
+    if (!deckReady(recorder_) || (withPlayer && !deckReady(player_)))
         return false;
     if (!recorder_.setemode(request.mode).answered()) {
         progress_.status("RECORDER: EDIT PRESET REFUSED");
         return false;
     }
     // The points and the preroll the decks hold are the ones their preroll goes by.
-    if (!player_.resendPresets() || !recorder_.resendPresets()) {
+    if ((withPlayer && !player_.resendPresets()) || !recorder_.resendPresets()) {
         progress_.status("PRESETS REFUSED - NO EDIT");
         return false;
     }
@@ -179,45 +191,51 @@ bool EditEngine::deckReady(VCR& deck)
     return true;
 }
 
-EditOutcome EditEngine::cueAndRoll(const EditRequest& request, bool clockTimed)
+EditOutcome EditEngine::cueAndRoll(const EditRequest& request, Decks decks, bool clockTimed)
 {
-    if (!cueBoth())
+    if (!cueBoth(decks))
         return clock_.aborted() ? aborted() : refused();
-    if (!prerollBoth())
+    if (!prerollBoth(decks))
         return clock_.aborted() ? aborted() : refused();
-    return roll(request, clockTimed);
+    return roll(request, decks, clockTimed);
 }
 
-bool EditEngine::cueBoth()
+bool EditEngine::cueBoth(Decks decks)
 {
-    // Both decks to their in points; one deck cued up is enough to go on.
-    progress_.step(EditStep::CuePlayer);
-    player_.cue(0);
-    if (!waitCued(player_, 200, 200))
-        return false;
+    // Both decks to their in points; one deck cued up is enough to go on. A recorder that
+    // records alone must be cued up itself.
+    const bool withPlayer = decks == Decks::Both;
+    if (withPlayer) {
+        progress_.step(EditStep::CuePlayer);
+        player_.cue(0);
+        if (!waitCued(player_, 200, 200))
+            return false;
+    }
     progress_.step(EditStep::CueRecorder);
     recorder_.cue(0);
     if (!waitCued(recorder_, 200, 200))
         return false;
-    if (!player_.cuedup() && !recorder_.cuedup()) {
+    if (!(withPlayer && player_.cuedup()) && !recorder_.cuedup()) {
         progress_.status("CUEING FAILED - NO EDIT");
         return false;
     }
     // A deck that never reported cue-up is still parked by its cue thread when that gives up;
     // the preroll goes after it.
-    return waitCueEnded(player_) && waitCueEnded(recorder_);
+    return (!withPlayer || waitCueEnded(player_)) && waitCueEnded(recorder_);
 }
 
-bool EditEngine::prerollBoth()
+bool EditEngine::prerollBoth(Decks decks)
 {
+    const bool withPlayer = decks == Decks::Both;
     progress_.step(EditStep::Preroll);
     recorder_.CommandAcknowledged(VCR::bspreroll);
-    player_.CommandAcknowledged(VCR::bspreroll);
+    if (withPlayer)
+        player_.CommandAcknowledged(VCR::bspreroll);
     if (!clock_.pause(std::chrono::milliseconds(1000)) || !clock_.pause(std::chrono::milliseconds(5000)))
         return false;
-    if (!waitCued(player_, 10, 1000) || !waitCued(recorder_, 10, 1000))
+    if ((withPlayer && !waitCued(player_, 10, 1000)) || !waitCued(recorder_, 10, 1000))
         return false;
-    if (!player_.cuedup() && !recorder_.cuedup()) {
+    if (!(withPlayer && player_.cuedup()) && !recorder_.cuedup()) {
         progress_.status("PREROLL FAILED - NO EDIT");
         return false;
     }
@@ -230,12 +248,13 @@ EditOutcome EditEngine::failed(const std::string& text)
     return outcomeOf(EditOutcome::Kind::Failed);
 }
 
-EditOutcome EditEngine::roll(const EditRequest& request, bool clockTimed)
+EditOutcome EditEngine::roll(const EditRequest& request, Decks decks, bool clockTimed)
 {
     const int labels = recorder_.timeBase().labelsPerSecond();
     const int overrun = request.mode == assemble ? assembleOverrunSeconds * labels : 0;
     EditRoll::Plan plan;
-    plan.playIn = framesOf(player_, request.playIn);
+    plan.recorderOnly = decks == Decks::RecorderAlone;
+    plan.playIn = plan.recorderOnly ? 0 : framesOf(player_, request.playIn);
     plan.recIn = framesOf(recorder_, request.recIn);
     plan.playerPreroll = request.playerPreroll * player_.timeBase().labelsPerSecond();
     plan.recorderPreroll = request.recorderPreroll * labels;
@@ -266,7 +285,7 @@ EditOutcome EditEngine::roll(const EditRequest& request, bool clockTimed)
         // Nothing was recorded; the edit may be made again, timed by the clock alone.
         if (clockTimed || !progress_.confirm(clockTimedText))
             return failed("NO TIME CODE FROM RECORDER - NO EDIT");
-        return cueAndRoll(request, true);
+        return cueAndRoll(request, decks, true);
     case EditRoll::Ending::AbortedWhileRecording:
         sayRecordedStretch(recorder_, result.recorded);
         outcome.kind = EditOutcome::Kind::Aborted;
@@ -301,7 +320,7 @@ EditOutcome EditEngine::preview(const EditRequest& request)
 {
     recorder_.setpreroll();
     player_.setpreroll();
-    if (!inPointsOk(request) || !modeChosen(request))
+    if (!inPointsOk(request, Decks::Both) || !modeChosen(request))
         return refused();
     player_.setdirectin();
     if (clock_.aborted())

@@ -74,24 +74,26 @@ double msPerFrameOf(const VCR& deck)
     return static_cast<double>(deck.timeBase().millisOf(frames)) / frames;
 }
 
-// The polling threads stay off both links for the roll's lifetime.
+// The polling threads stay off the links of the decks that roll for the roll's lifetime.
 class PollingHeld {
 public:
-    PollingHeld(VCR& player, VCR& recorder) : player_(player), recorder_(recorder)
+    PollingHeld(VCR* player, VCR& recorder) : player_(player), recorder_(recorder)
     {
-        player_.holdPolling(true);
+        if (player_)
+            player_->holdPolling(true);
         recorder_.holdPolling(true);
     }
     ~PollingHeld()
     {
-        player_.holdPolling(false);
+        if (player_)
+            player_->holdPolling(false);
         recorder_.holdPolling(false);
     }
     PollingHeld(const PollingHeld&) = delete;
     PollingHeld& operator=(const PollingHeld&) = delete;
 
 private:
-    VCR& player_;
+    VCR* player_;
     VCR& recorder_;
 };
 
@@ -119,13 +121,14 @@ EditRoll::EditRoll(VCR& player, VCR& recorder, EditClock& clock, EditProgress& p
       base_(recorder.timeBase()),
       playerPosition_(msPerFrameOf(player)),
       recorderPosition_(msPerFrameOf(recorder)),
-      watchdog_(recorder)
+      watchdog_(recorder),
+      playerFollowed_(!plan.recorderOnly)
 {
 }
 
 EditRoll::Result EditRoll::run()
 {
-    PollingHeld held(player_, recorder_);
+    PollingHeld held(playerTakesPart() ? &player_ : nullptr, recorder_);
     RealTimeScheduling realTime;
     result_.timing.realTime = realTime.active();
     if (!start())
@@ -157,6 +160,8 @@ EditRoll::Clock::time_point EditRoll::frameTime(Clock::time_point from, double f
 
 bool EditRoll::start()
 {
+    if (!playerTakesPart())
+        return startRecorderAlone();
     // The deck with the longer preroll goes first; the other follows when the first is as far
     // from its in point as the other's preroll, so that the player leads by half a frame.
     if (plan_.recorderPreroll > plan_.playerPreroll)
@@ -182,11 +187,34 @@ bool EditRoll::startStaggered(VCR& first, VCR& second, int firstPreroll, int sec
             return false;
         }
     }
-    recorderStarted_ = &first == &recorder_ ? firstReply.written : secondReply.written;
-    const auto playerStarted = &first == &player_ ? firstReply.written : secondReply.written;
-    recorderSteadyFrom_ = frameTime(recorderStarted_, lockFrames);
-    playerSteadyFrom_ = frameTime(playerStarted, lockFrames);
+    noteStarts(&first == &recorder_ ? firstReply.written : secondReply.written,
+               &first == &player_ ? firstReply.written : secondReply.written);
     return true;
+}
+
+bool EditRoll::startRecorderAlone()
+{
+    const Reply reply = recorder_.CommandAcknowledged(VCR::bsplay);
+    recorder_.setmoving(1);
+    if (clock_.aborted()) {
+        result_.ending = Ending::AbortedBeforeEditOn;
+        stopBoth();
+        return false;
+    }
+    if (!reply.answered()) {
+        result_.ending = Ending::PlayRefused;
+        stopBoth();
+        return false;
+    }
+    noteStarts(reply.written, reply.written);
+    return true;
+}
+
+void EditRoll::noteStarts(Clock::time_point recorderStarted, Clock::time_point playerStarted)
+{
+    recorderStarted_ = recorderStarted;
+    recorderSteadyFrom_ = frameTime(recorderStarted, lockFrames);
+    playerSteadyFrom_ = frameTime(playerStarted, lockFrames);
 }
 
 std::pair<Reply, Reply> EditRoll::startClose(VCR& first, VCR& second, double apart)
@@ -665,7 +693,7 @@ EditRoll::Result EditRoll::timedRoll()
 
 bool EditRoll::decksOnline() const
 {
-    return player_.online() && recorder_.online();
+    return (!playerTakesPart() || player_.online()) && recorder_.online();
 }
 
 EditRoll::Result EditRoll::deckLost(bool recording)
@@ -674,7 +702,7 @@ EditRoll::Result EditRoll::deckLost(bool recording)
     // that may be recording is left to its record guard.
     if (recording && recorder_.online())
         return abortWhileRecording();
-    if (player_.online())
+    if (playerTakesPart() && player_.online())
         player_.CommandAcknowledged(VCR::bsstop);
     if (recorder_.online())
         recorder_.CommandAcknowledged(VCR::bsstop);
@@ -690,7 +718,8 @@ EditRoll::Result EditRoll::syncError()
 void EditRoll::stopBoth()
 {
     recorder_.CommandAcknowledged(VCR::bsstop);
-    player_.CommandAcknowledged(VCR::bsstop);
+    if (playerTakesPart())
+        player_.CommandAcknowledged(VCR::bsstop);
     progress_.step(EditStep::Stopped);
 }
 

@@ -40,6 +40,9 @@ public:
         int editDelay = 0;
         int settleFrames = 2;      // after edit off, before the decks stop: the edit delay and two frames
         bool clockTimed = false;   // timed by the clock from the moment play was written
+        // The recorder records its own input (black, an auxiliary source): the player takes no
+        // part, is neither rolled nor stopped, and its link is left to its polling.
+        bool recorderOnly = false;
     };
     enum class Ending {
         Recorded,               // on tape from the in point to the out point, or past it by overrun frames
@@ -77,6 +80,9 @@ private:
     // recorder reaches its own; the moment the recorder started is kept for the clock.
     bool start();
     bool startStaggered(VCR& first, VCR& second, int firstPreroll, int secondPreroll, double lead);
+    bool startRecorderAlone();
+    // Records the moments the decks started, from which their readings place them.
+    void noteStarts(Clock::time_point recorderStarted, Clock::time_point playerStarted);
     // The two plays, a fraction of a frame apart or longer; a second play not sent for an
     // abort is left unanswered.
     std::pair<Reply, Reply> startClose(VCR& first, VCR& second, double apart);
@@ -120,6 +126,8 @@ private:
     Result syncError();
     Result ended(Ending ending);
     bool decksOnline() const;
+    bool playerTakesPart() const { return !plan_.recorderOnly; }
+    // Stops the recorder, and the player when it takes part.
     void stopBoth();
     // Waits for a timed write, sleeping until the last moments and spinning through them;
     // false on an abort.
