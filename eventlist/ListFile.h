@@ -10,11 +10,9 @@
 
 // A list kept in a file, in CMX 3600.
 //
-// Saving replaces the file whole: the text goes to a temporary file beside it
-// ("<path>.tmpXXXXXX"), which is flushed to the disk and then renamed over the file, and the
-// folder is flushed too where the file system allows it. A process killed or a machine losing
-// power at any moment of a save leaves the old list or the new one, never a mixture; a killed
-// save may leave its temporary file behind. The file keeps its permissions; a new file is readable by all.
+// Saving replaces the file whole (AtomicFile): a process killed or a machine losing power at
+// any moment of a save leaves the old list or the new one, never a mixture; a killed save may
+// leave its temporary file behind. The file keeps its permissions; a new file is readable by all.
 //
 // Both calls touch nothing but their arguments and the file: a save may run on a worker
 // thread with a copy of the list (EventList copies are snapshots), while the model goes on.
