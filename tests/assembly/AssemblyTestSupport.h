@@ -1,0 +1,211 @@
+#pragma once
+
+// What the list assembly's tests share: lists written as CMX 3600, a performer that plays the
+// decks' part as a script says, an abortable clock, and an operator who answers as told and
+// keeps what the run reported.
+
+#include "assembly/AssemblyProgress.h"
+#include "assembly/EventPerformer.h"
+#include "engine/EditClock.h"
+#include "engine/EditProgress.h"
+#include "eventlist/CmxReader.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace assemblytest {
+
+// A list read from its events' lines, on the base (30 frames a second unless said).
+inline EventList listOf(const std::string& events, TimeBase base = TimeBase())
+{
+    const std::string fcm = base.dropFrame() ? "DROP FRAME" : "NON-DROP FRAME";
+    return CmxReader::read("TITLE: ASSEMBLY TEST\nFCM: " + fcm + "\n\n" + events, base).list;
+}
+
+// The list index of the event with that number.
+inline std::size_t indexOf(const EventList& list, int number)
+{
+    for (std::size_t index = 0; index < list.size(); ++index) {
+        if (list[index].number == number)
+            return index;
+    }
+    throw std::invalid_argument("no event " + std::to_string(number));
+}
+
+// Waits that end at once, or report an abort once abort() was called.
+class InstantClock : public EditClock {
+public:
+    bool waitUntil(Clock::time_point) override { return !aborted(); }
+    bool aborted() const override { return aborted_; }
+    void abort() { aborted_ = true; }
+    void reset() { aborted_ = false; }
+
+private:
+    bool aborted_ = false;
+};
+
+// Performs events as a script says: by default each is recorded on its marked frames at
+// once; an event may be given outcomes for its next tries, and an action run as it starts.
+class ScriptedPerformer : public EventPerformer {
+public:
+    EventOutcome perform(const Event& event, TimeBase, EditProgress& progress) override
+    {
+        performed.push_back(event.number);
+        progress.step(EditStep::CuePlayer);
+        if (auto action = actions_.find(event.number); action != actions_.end())
+            action->second();
+        auto& queued = outcomes_[event.number];
+        if (!queued.empty()) {
+            EventOutcome outcome = queued.front();
+            queued.erase(queued.begin());
+            return outcome;
+        }
+        progress.step(EditStep::EditOn);
+        EventOutcome outcome;
+        outcome.kind = EventOutcome::Kind::Recorded;
+        for (const EditLine& line : event.lines)
+            outcome.recorded.push_back({line.recordIn, line.recordOut});
+        return outcome;
+    }
+    bool stopDecks() override
+    {
+        ++stops;
+        return decksStop;
+    }
+
+    // The event's next try ends so.
+    void then(int number, EventOutcome::Kind kind, const std::string& text)
+    {
+        EventOutcome outcome;
+        outcome.kind = kind;
+        outcome.text = text;
+        outcomes_[number].push_back(outcome);
+    }
+    void whenStarting(int number, std::function<void()> action) { actions_[number] = std::move(action); }
+
+    std::vector<int> performed;
+    int stops = 0;
+    bool decksStop = true;
+
+private:
+    std::map<int, std::vector<EventOutcome>> outcomes_;
+    std::map<int, std::function<void()>> actions_;
+};
+
+// An operator who answers each question as told (no, unless told otherwise) and keeps what
+// the run reported. Any thread may call it.
+class Operator : public AssemblyProgress {
+public:
+    void event(const EventReport& report) override
+    {
+        std::lock_guard lock(mutex_);
+        reports_.push_back(report);
+        latest_[report.number] = report;
+    }
+    void countdown(const RunCountdown& left) override
+    {
+        std::lock_guard lock(mutex_);
+        countdowns_.push_back(left);
+    }
+    bool mountReel(const std::string& reel, const std::string& prompt) override
+    {
+        std::function<bool(const std::string&)> mount;
+        {
+            std::lock_guard lock(mutex_);
+            prompts_.push_back(prompt);
+            mount = mount_;
+        }
+        return mount && mount(reel);
+    }
+    bool confirm(const std::string& question) override
+    {
+        std::lock_guard lock(mutex_);
+        questions_.push_back(question);
+        return confirms_;
+    }
+
+    // Mounts the reel when asked; true when it is in.
+    void mountsWith(std::function<bool(const std::string&)> mount)
+    {
+        std::lock_guard lock(mutex_);
+        mount_ = std::move(mount);
+    }
+    void confirms(bool yes)
+    {
+        std::lock_guard lock(mutex_);
+        confirms_ = yes;
+    }
+
+    std::vector<EventReport> reports() const
+    {
+        std::lock_guard lock(mutex_);
+        return reports_;
+    }
+    // The last report of the event with that number.
+    EventReport latest(int number) const
+    {
+        std::lock_guard lock(mutex_);
+        const auto found = latest_.find(number);
+        return found == latest_.end() ? EventReport{} : found->second;
+    }
+    bool reached(int number, EventState state) const
+    {
+        std::lock_guard lock(mutex_);
+        return std::any_of(reports_.begin(), reports_.end(),
+                           [&](const EventReport& r) { return r.number == number && r.state == state; });
+    }
+    std::vector<RunCountdown> countdowns() const
+    {
+        std::lock_guard lock(mutex_);
+        return countdowns_;
+    }
+    std::vector<std::string> prompts() const
+    {
+        std::lock_guard lock(mutex_);
+        return prompts_;
+    }
+    std::vector<std::string> questions() const
+    {
+        std::lock_guard lock(mutex_);
+        return questions_;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<EventReport> reports_;
+    std::map<int, EventReport> latest_;
+    std::vector<RunCountdown> countdowns_;
+    std::vector<std::string> prompts_;
+    std::vector<std::string> questions_;
+    std::function<bool(const std::string&)> mount_;
+    bool confirms_ = false;
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-assembly-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr)
+            throw std::runtime_error("mkdtemp failed");
+        path_ = pattern;
+    }
+    ~TempDir() { std::filesystem::remove_all(path_); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    std::filesystem::path path_;
+};
+
+}  // namespace assemblytest
