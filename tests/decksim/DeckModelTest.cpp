@@ -251,6 +251,33 @@ TEST_F(SignalPathTest, InsertEditRecordsThePresetChannelsAfterTheEditDelay)
     ASSERT_EQ(segments(), std::vector<Report::Segment>{expected});
 }
 
+TEST_F(SignalPathTest, AWriteProtectSetBetweenTwoEditsHoldsForTheNextEditOnly)
+{
+    recorder().setEditPreset(0x50);
+    player().play(now());
+    recorder().play(now());
+    wait(second);
+    recorder().editOn(now());
+    wait(second);
+    recorder().editOff(now());
+    wait(second);
+    ASSERT_EQ(segments().size(), 1u);
+
+    recorder().setRecordInhibit(true);
+    EXPECT_TRUE(status(recorder()).test(StatusBits::recordInhibit));
+    recorder().editOn(now());
+    wait(second);
+    EXPECT_FALSE(status(recorder()).test(StatusBits::edit));
+    EXPECT_EQ(segments().size(), 1u) << "nothing recorded on a protected cassette";
+
+    recorder().setRecordInhibit(false);
+    EXPECT_FALSE(status(recorder()).test(StatusBits::recordInhibit));
+    recorder().editOn(now());
+    wait(second);
+    EXPECT_TRUE(status(recorder()).test(StatusBits::edit));
+    EXPECT_EQ(segments().size(), 2u);
+}
+
 TEST_F(SignalPathTest, FrameBoundariesBetweenTheDecksAreExact)
 {
     recorder().setEditPreset(0x20);

@@ -75,6 +75,9 @@ public:
     // The REMOTE/LOCAL switch: shown in the status; the protocol refuses what LOCAL refuses.
     void setLocal(bool local) { local_ = local; }
     bool local() const { return local_; }
+    // The cassette's write-protect, as the operator sets it between recordings: it holds for
+    // the next record or edit on.
+    void setRecordInhibit(bool inhibit) { settings_.recordInhibit = inhibit; }
 
     // The deck's next own state change (play lock, cue arrival, tape end, edit delay,
     // sequence points), or noEvent.

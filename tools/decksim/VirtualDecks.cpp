@@ -241,6 +241,13 @@ void VirtualDecks::setLocal(Role role, bool local)
     pair_.deck(role).setLocal(local);
 }
 
+void VirtualDecks::setRecordInhibit(Role role, bool inhibit)
+{
+    std::lock_guard lock(modelMutex_);
+    pair_.advanceToNow();
+    pair_.deck(role).setRecordInhibit(inhibit);
+}
+
 void VirtualDecks::mount(const std::string& reel)
 {
     std::lock_guard lock(modelMutex_);

@@ -68,6 +68,9 @@ public:
     void allow(Role role, DeckCommand command);
     // The deck's REMOTE/LOCAL switch: in LOCAL it answers sense requests and refuses the rest.
     void setLocal(Role role, bool local);
+    // The cassette's write-protect (see --rec-inhibit), as if another cassette went in
+    // between two recordings: it holds for the deck's next record or edit on.
+    void setRecordInhibit(Role role, bool inhibit);
     // Puts another of the player's reels in; the player stops, each reel keeps its own
     // position. Throws std::invalid_argument for a reel the player does not have.
     void mount(const std::string& reel);
