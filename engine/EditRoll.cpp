@@ -288,10 +288,15 @@ void EditRoll::readRecorderStatus()
     const int recIn = onLanded_ + plan_.editDelay;
     if (status->recording() && sampledFrom >= recorderPosition_.surelyReached(recIn)) {
         recordSeen_ = true;
-    } else if (!status->recording() && !recordSeen_
+    } else if (!status->recording() && !recordSeen_ && !editOffMayHaveGone(sampledFrom)
                && sampledFrom >= recorderPosition_.surelyReached(recIn + confirmFrames)) {
         recordMissing_ = true;
     }
+}
+
+bool EditRoll::editOffMayHaveGone(Clock::time_point sampledFrom) const
+{
+    return editOffWriting_ || sampledFrom >= watchdogDeadline_;
 }
 
 bool EditRoll::fitsBeforeNextWrite() const
@@ -305,7 +310,10 @@ bool EditRoll::readRound()
     const bool gotRecorder = readRecorder();
     if (playerFollowed_ && fitsBeforeNextWrite())
         readPlayer();
-    if (++rounds_ % roundsPerStatus == 0 && fitsBeforeNextWrite())
+    // Until its status has shown record after edit on, the recorder's status is read every
+    // round: a short edit must be seen recording before edit off is due.
+    const bool awaitingRecord = onWritten_ != Clock::time_point{} && !recordSeen_;
+    if ((awaitingRecord || ++rounds_ % roundsPerStatus == 0) && fitsBeforeNextWrite())
         readRecorderStatus();
     return gotRecorder;
 }
@@ -455,7 +463,8 @@ EditRoll::Result EditRoll::recordFrom(const FiringWindow& window)
     progress_.step(EditStep::EditOn);
     nextWrite_ = Clock::time_point::max();
     const int length = plan_.offTarget - plan_.onTarget;
-    watchdog_.arm(frameTime(onWritten_, length + confirmFrames));
+    watchdogDeadline_ = frameTime(onWritten_, length + confirmFrames);
+    watchdog_.arm(watchdogDeadline_);
     if (clock_.aborted())
         return abortWhileRecording();
     return recordUntilEditOff();
@@ -555,6 +564,7 @@ EditRoll::Result EditRoll::editOffAndStop(std::optional<FiringWindow> window)
     if (window && !waitPunctually(window->middle(), EditClock::Write::EditOff))
         return abortWhileRecording();
     const auto planned = window ? window->middle() : Clock::now();
+    editOffWriting_ = true;
     const std::optional<Reply> off = writeEditOff();
     progress_.step(EditStep::EditOff);
     if (!off) {
@@ -627,6 +637,7 @@ EditRoll::Result EditRoll::abortWhileRecording()
             break;
         }
     }
+    editOffWriting_ = true;
     const std::optional<Reply> off = writeEditOff();
     progress_.step(EditStep::EditOff);
     if (!off) {

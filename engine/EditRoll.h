@@ -97,6 +97,9 @@ private:
     bool readRecorder();
     void readPlayer();
     void readRecorderStatus();
+    // A status the recorder sampled from then on may show the recording already ended by
+    // edit off (the roll's, or its watchdog's): no record in it proves nothing.
+    bool editOffMayHaveGone(Clock::time_point sampledFrom) const;
     // Checks the player's offset to the recorder against the edit's and nudges the player
     // when it is off; false when it cannot be brought into step.
     bool synchronise(bool& synchronised);
@@ -169,4 +172,7 @@ private:
     Clock::time_point onWritten_{};
     bool recordSeen_ = false;
     bool recordMissing_ = false;
+    // Edit off is being written, or the watchdog may write it from that moment.
+    bool editOffWriting_ = false;
+    Clock::time_point watchdogDeadline_ = Clock::time_point::max();
 };

@@ -185,3 +185,27 @@ TEST(EditEngine, AnAbortWhileRecordingTakesTheRecorderOutOfRecordAtOnce)
     EXPECT_LT(segments.front().recLast, rig.frames("00:00:22:00"));
     EXPECT_TRUE(decktest::waitFor([&] { return (rig.decks.statusBytes(Role::Recorder)[1] & 0x02) == 0; }));
 }
+
+TEST(ShortInsertRealTime, IsSeenRecordingBeforeItsEditOffAndLandsExactly)
+{
+    // A few frames leave no room for the status read every fourth round; a status read after
+    // edit off may already show the recording over, and is no proof that none began.
+    EngineRig rig(options([](auto&) {}), 0x50);
+    for (const int length : {5, 6, 7, 8}) {
+        SCOPED_TRACE(length);
+        const int recIn = rig.frames("00:00:20:00") + 60 * length;
+        const int playIn = rig.frames("00:00:10:00") + 45 * length;
+        rig.setPoints(*rig.player, rig.base.labelOf(playIn), rig.base.labelOf(playIn + length));
+        rig.setPoints(*rig.recorder, rig.base.labelOf(recIn), rig.base.labelOf(recIn + length));
+
+        const EditOutcome outcome = rig.edit();
+
+        ASSERT_EQ(outcome.kind, EditOutcome::Kind::Completed) << testing::PrintToString(rig.progress.statuses());
+        EXPECT_TRUE(outcome.exact);
+        const auto segments = rig.segments();
+        ASSERT_FALSE(segments.empty());
+        EXPECT_EQ(segments.back().recFirst, recIn);
+        EXPECT_EQ(segments.back().recLast + 1, recIn + length);
+        EXPECT_EQ(segments.back().srcFirst, playIn);
+    }
+}
