@@ -73,6 +73,7 @@ AssemblyOutcome AssemblyRun::notStarted(const std::string& text)
     AssemblyOutcome outcome;
     outcome.kind = AssemblyOutcome::Kind::NotStarted;
     outcome.text = text;
+    outcome.events = setup_.from < list_.size() ? static_cast<int>(list_.size() - setup_.from) : 0;
     return outcome;
 }
 

@@ -105,9 +105,15 @@ class Operator : public AssemblyProgress {
 public:
     void event(const EventReport& report) override
     {
-        std::lock_guard lock(mutex_);
-        reports_.push_back(report);
-        latest_[report.number] = report;
+        std::function<void(const EventReport&)> hook;
+        {
+            std::lock_guard lock(mutex_);
+            reports_.push_back(report);
+            latest_[report.number] = report;
+            hook = hook_;
+        }
+        if (hook)
+            hook(report);
     }
     void countdown(const RunCountdown& left) override
     {
@@ -136,6 +142,12 @@ public:
     {
         std::lock_guard lock(mutex_);
         mount_ = std::move(mount);
+    }
+    // Runs on the run's thread as each report arrives, before the run goes on.
+    void whenReported(std::function<void(const EventReport&)> hook)
+    {
+        std::lock_guard lock(mutex_);
+        hook_ = std::move(hook);
     }
     void confirms(bool yes)
     {
@@ -185,6 +197,7 @@ private:
     std::vector<std::string> prompts_;
     std::vector<std::string> questions_;
     std::function<bool(const std::string&)> mount_;
+    std::function<void(const EventReport&)> hook_;
     bool confirms_ = false;
 };
 
