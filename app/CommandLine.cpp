@@ -2,11 +2,13 @@
 
 #include "app/SerialPortList.h"
 
+#include <string>
 #include <string_view>
 
 namespace {
 
 constexpr const char* helpText = R"(Usage: kestrix [--help | --version | --list-ports]
+       kestrix --assemble FILE [--from N] [--b-mode] [--reel NAME]
 
 Kestrix drives a player and a recorder tape deck over RS-422 (nine-pin protocol) and
 copies a marked stretch of the player's tape onto the recorder's tape frame-accurately.
@@ -15,6 +17,21 @@ Options:
   --help        print this text and exit
   --version     print the version and exit
   --list-ports  print the serial ports present, with their /dev/serial/by-id names, and exit
+  --assemble FILE
+                start as usual, record the CMX 3600 list FILE on the recorder event after
+                event, each as an auto edit checked by the recorder, then close the program.
+                Events the journal beside the list (FILE.journal) has on tape from an
+                earlier run are not recorded again: a run cut short is resumed. Dissolves,
+                wipes and keys refuse the run ("NEEDS A SWITCHER"); so do events on BL or AX
+                (recorded from the recorder's own input), since no one can confirm that
+                their source is routed. The run stops at the first event not recorded
+                exactly, and at a reel change (no one can mount the reel).
+                One console line per event with its result, then "ASSEMBLED n OF m EVENTS".
+  --from N      with --assemble: record from event number N on, whatever the journal says
+  --b-mode      with --assemble: the reel on the player first, then each other reel, each
+                reel's events in record order (A-mode, list order, without it)
+  --reel NAME   with --assemble: the reel on the player at the start (without it, the reel
+                of the first event to be performed)
 Any other argument is ignored.
 
 Files, in the folder Kestrix is started from (neither is ever created by Kestrix):
@@ -48,10 +65,52 @@ While a point field has the focus, keys type into it and Enter enters the point.
 
 Exit statuses:
   0  the main window was closed (or SIGTERM, SIGINT, SIGHUP or SIGQUIT closed it), a
-     deck's serial port could not be opened, or an option above printed its text
+     deck's serial port could not be opened, or an option above printed its text; with
+     --assemble, every event of the run is on tape, recorded and confirmed
   1  the settings file is missing, unreadable or has a missing or malformed setting, or
      there is no serial backend for this system
+  2  the command line cannot be used (--assemble without FILE, --from without a number,
+     --from, --b-mode or --reel without --assemble)
+  3  with --assemble: the run stopped or did not start (the console says at which event
+     and why), or the program was closed before it ended
 )";
+
+bool isNumber(std::string_view text)
+{
+    return !text.empty() && text.size() <= 6 && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// What is wrong with the assemble options; empty when nothing is.
+std::string assembleUsageError(int argc, const char* const argv[])
+{
+    bool assemble = false;
+    bool option = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const bool last = i + 1 == argc;
+        if (argument == "--assemble") {
+            if (last || std::string_view(argv[i + 1]).rfind("--", 0) == 0)
+                return "--assemble needs the list file";
+            assemble = true;
+            ++i;
+        } else if (argument == "--from") {
+            if (last || !isNumber(argv[i + 1]))
+                return "--from needs an event number";
+            option = true;
+            ++i;
+        } else if (argument == "--reel") {
+            if (last || std::string_view(argv[i + 1]).empty())
+                return "--reel needs a reel name";
+            option = true;
+            ++i;
+        } else if (argument == "--b-mode") {
+            option = true;
+        }
+    }
+    if (option && !assemble)
+        return "--from, --b-mode and --reel go with --assemble";
+    return "";
+}
 
 }
 
@@ -63,6 +122,29 @@ const char* CommandLine::version()
 const char* CommandLine::help()
 {
     return helpText;
+}
+
+std::optional<AssembleArguments> CommandLine::assembly(int argc, const char* const argv[])
+{
+    bool assemble = false;
+    AssembleArguments arguments;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        const bool valued = i + 1 < argc;
+        if (argument == "--assemble" && valued) {
+            arguments.file = argv[++i];
+            assemble = true;
+        } else if (argument == "--from" && valued && isNumber(argv[i + 1])) {
+            arguments.from = std::stoi(argv[++i]);
+        } else if (argument == "--reel" && valued) {
+            arguments.reel = argv[++i];
+        } else if (argument == "--b-mode") {
+            arguments.byReel = true;
+        }
+    }
+    if (!assemble)
+        return std::nullopt;
+    return arguments;
 }
 
 std::optional<int> CommandLine::run(int argc, const char* const argv[], std::ostream& out)
@@ -81,6 +163,10 @@ std::optional<int> CommandLine::run(int argc, const char* const argv[], std::ost
             out << SerialPortList().report();
             return 0;
         }
+    }
+    if (const std::string error = assembleUsageError(argc, argv); !error.empty()) {
+        out << "kestrix: " << error << "\nUsage: kestrix --assemble FILE [--from N] [--b-mode] [--reel NAME]\n";
+        return usageStatus;
     }
     return std::nullopt;
 }

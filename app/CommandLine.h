@@ -2,14 +2,34 @@
 
 #include <optional>
 #include <ostream>
+#include <string>
+
+// What `--assemble FILE [--from N] [--b-mode] [--reel NAME]` asks for.
+struct AssembleArguments {
+    std::string file;
+    // The number of the event the run starts at; none: every event the journal beside the list
+    // does not have on tape.
+    std::optional<int> from;
+    bool byReel = false;
+    // The reel on the player; empty: the reel of the first event to be performed.
+    std::string reel;
+};
 
 // The few arguments an operator or a package script uses: --version, --help and
-// --list-ports print and end the program; any other argument is ignored. They are looked at
-// before anything else of start-up, so they work without a settings file or a display.
+// --list-ports print and end the program; --assemble and its options start it to assemble a
+// list; any other argument is ignored. They are looked at before anything else of start-up,
+// so the printing ones work without a settings file or a display.
 class CommandLine {
 public:
-    // The exit status when an argument asks to print and end, nothing when start-up goes on.
+    // A command line that cannot be used (--assemble without its file, --from without an
+    // event number, an assemble option without --assemble).
+    static constexpr int usageStatus = 2;
+
+    // The exit status when an argument asks to print and end, or when the command line cannot
+    // be used (said on out); nothing when start-up goes on.
     static std::optional<int> run(int argc, const char* const argv[], std::ostream& out);
+    // The list to assemble, when --assemble asks for one.
+    static std::optional<AssembleArguments> assembly(int argc, const char* const argv[]);
 
     static const char* version();
     static const char* help();

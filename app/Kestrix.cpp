@@ -4,15 +4,18 @@
 #include "app/MainGUI.h"
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
+#include "app/UnattendedAssembly.h"
 #include "deck/LongWaits.h"
 #include "deck/RecordGuard.h"
 #include "deck/Utils.h"
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
 #include "ui/EVCR.h"
+#include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
 
 #include <csignal>
+#include <memory>
 
 namespace {
 Utils utilsInstance;
@@ -21,9 +24,9 @@ Utils utilsInstance;
 // stopped it before the program ends regardless.
 constexpr auto guardAtExit = std::chrono::seconds(5);
 
-// The main window's closing handler: stop both decks (twice, half a second apart, so a deck
-// that missed the first stop still gets one) and end the process.
-void windowClosing()
+// Ends the program as the main window's closing does: stop both decks (twice, half a second
+// apart, so a deck that missed the first stop still gets one) and end the process.
+void closeWithStatus(int status)
 {
     if (Kestrix::stoponexit) {
         Kestrix::pvcr->stopvcr();
@@ -36,11 +39,19 @@ void windowClosing()
         Utils::OutLine("Record VCR: RECORDER STILL RECORDING AT EXIT");
     Kestrix::pvcr->link().closeForExit();
     Kestrix::rvcr->link().closeForExit();
-    Utils::ExitProcess(0);
-}
+    Utils::ExitProcess(status);
 }
 
-void Kestrix::init()
+void windowClosing()
+{
+    closeWithStatus(0);
+}
+
+// The program's one unattended run, when --assemble asked for it; it lives as long as the process.
+std::unique_ptr<UnattendedAssembly> unattended;
+}
+
+void Kestrix::init(const std::optional<AssembleArguments>& assemble)
 {
     // A console reader gone (a closed terminal, a pipe into a program that ended) must not end
     // the program while a recorder may be recording: the write fails and the line is lost.
@@ -72,6 +83,10 @@ void Kestrix::init()
     // Closing aborts a running edit first, so the decks are stopped at once.
     gui->onCloseRequested(windowClosing, ui::Button::Press::AbortsSequence);
     CloseOnSignal::install(*gui);
+    if (assemble) {
+        unattended = std::make_unique<UnattendedAssembly>(*assemble, closeWithStatus);
+        gui->whenReady([] { ui::OperatorThread::instance().postPress([] { unattended->run(); }, true); });
+    }
 }
 
 EditSettings Kestrix::editSettings()

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/Properties.h"
 #include "deck/TimeBase.h"
 #include "ui/EVCR.h"
 
+#include <optional>
 #include <string>
 
 class VCR;
@@ -53,8 +55,10 @@ public:
     // The name of the settings file, looked up in the working directory.
     static constexpr const char* settingsFileName = "KESTRIX_Settings.txt";
 
-    // Start-up: title lines, then the settings.
-    static void init();
+    // Start-up: title lines, then the settings, the decks and the main window; with an
+    // assembly asked for, the list is assembled once the program is ready and the program
+    // closes when the run ends.
+    static void init(const std::optional<AssembleArguments>& assemble = std::nullopt);
     // Reads the settings file and prints the summary. A missing file, an unreadable one or
     // a missing or malformed setting ends the process with status 1, before any deck is
     // touched.

@@ -64,6 +64,8 @@ void MainGUI::announceready()
         QTimer::singleShot(readypause, editpanel.qwidget(),
                            [&editpanel] { editpanel.ShowStatus("Please Select Edit Mode Above"); });
     });
+    if (whenReady_)
+        whenReady_();
 }
 
 void MainGUI::takeStartingPoint(VCR& vcr)

@@ -5,6 +5,7 @@
 #include <QColor>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,6 +31,8 @@ public:
     VCR* rvcr;
 
     KeyboardControl& keyboard() { return *keyboard_; }
+    // Runs on the operator thread right after "KESTRIX READY"; set before the event loop runs.
+    void whenReady(std::function<void()> then) { whenReady_ = std::move(then); }
     // The settings dialog last opened while it is open; a dialog releases itself when closed.
     // Atomic: the operator thread opens it, the GUI thread closes it, tests read it.
     std::atomic<Settings*> settings{nullptr};
@@ -42,4 +45,5 @@ private:
     static void takeStartingPoint(VCR& vcr);
 
     std::unique_ptr<KeyboardControl> keyboard_;
+    std::function<void()> whenReady_;
 };

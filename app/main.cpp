@@ -22,6 +22,6 @@ int main(int argc, char* argv[])
     // Only the test build may shorten the waits an operator and a deck rely on.
     if constexpr (KESTRIX_SPEEDUP_ALLOWED)
         LongWaits::speedUpFromEnvironment();
-    Kestrix::init();
+    Kestrix::init(CommandLine::assembly(argc, argv));
     return QApplication::exec();
 }

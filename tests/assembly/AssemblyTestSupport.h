@@ -9,6 +9,7 @@
 #include "engine/EditClock.h"
 #include "engine/EditProgress.h"
 #include "eventlist/CmxReader.h"
+#include "tests/assembly/ExpectedTape.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -220,5 +221,46 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// An event of one line on the list's base, in the list's own frame-count mode.
+inline Event eventOf(const EventList& list, int number, const std::string& reel, const Channels& channels, int sourceIn,
+                     int recordIn, int length)
+{
+    Event event;
+    event.number = number;
+    event.frameCount = list.frameCountMode();
+    event.lines.push_back({reel, channels, {}, sourceIn, sourceIn + length, recordIn, recordIn + length});
+    return event;
+}
+
+// The tape the list means: every event recorded in list order.
+inline ExpectedTape tapeOf(const EventList& list)
+{
+    std::vector<std::size_t> all;
+    for (std::size_t index = 0; index < list.size(); ++index)
+        all.push_back(index);
+    return ExpectedTape(list, all);
+}
+
+inline std::string joined(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+inline Channels video()
+{
+    return Channels::fromInsertBits(0x10);
+}
+inline Channels bothAudios()
+{
+    return Channels::fromInsertBits(0x03);
+}
+inline Channels everything()
+{
+    return Channels::fromInsertBits(0x13);
+}
 
 }  // namespace assemblytest
