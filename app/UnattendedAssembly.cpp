@@ -153,6 +153,7 @@ void UnattendedAssembly::event(const EventReport& report)
     }
 }
 
+// The console has one line per event; the countdowns are for a window to show.
 void UnattendedAssembly::countdown(const RunCountdown&)
 {
 }

@@ -15,6 +15,7 @@
 namespace {
 
 constexpr std::uint8_t insertMode = 0x40;
+constexpr std::uint8_t assembleMode = 0x20;
 // The recorder's guard gets this long to stop a recorder that records on.
 constexpr auto guardLimit = std::chrono::seconds(5);
 // Status reads, a frame apart, for a recorder to show that it left record after stop.
@@ -46,7 +47,7 @@ private:
 RecordedStretch markedStretch(const VCR& recorder, const EditRequest& request)
 {
     const int overrun =
-        request.mode == 0x20 ? EditEngine::assembleOverrunSeconds * recorder.timeBase().labelsPerSecond() : 0;
+        request.mode == assembleMode ? EditEngine::assembleOverrunSeconds * recorder.timeBase().labelsPerSecond() : 0;
     return {recorder.calcframes(request.recIn), recorder.calcframes(request.recOut) + overrun};
 }
 

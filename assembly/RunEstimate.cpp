@@ -8,8 +8,6 @@ RunEstimate::RunEstimate(Millis overheadGuess) : overheadGuess_(overheadGuess)
 
 void RunEstimate::learn(Millis took, Millis tapeTime, int edits)
 {
-    // An event cut short says nothing of how long a whole one takes; the caller learns only
-    // from events recorded.
     overheadSeen_ += std::max(Millis{0}, took - tapeTime);
     editsSeen_ += edits;
 }

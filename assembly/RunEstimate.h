@@ -12,7 +12,8 @@ public:
 
     explicit RunEstimate(Millis overheadGuess);
 
-    // An event of that many edits and that much tape time took so long.
+    // An event of that many edits and that much tape time took so long. Only events recorded
+    // whole are learnt from: one cut short says nothing of how long a whole one takes.
     void learn(Millis took, Millis tapeTime, int edits);
     Millis of(Millis tapeTime, int edits) const;
 
