@@ -83,7 +83,7 @@ TEST(RecorderOnlyEditRealTime, LandsOnTheMarkedFramesWhetherThePlayerIsInLocalOr
     expectVideoExactly(segments, rig.frames("00:00:30:00"), rig.frames("00:00:30:20"));
 }
 
-TEST(RecorderOnlyEdit, ARecorderThatRefusesEditOffIsStoppedByItsGuardAndTheEditFails)
+TEST(RecorderOnlyEditRealTime, ARecorderThatRefusesEditOffIsStoppedByItsGuardAndTheEditFails)
 {
     EngineRig rig(options([](auto& o) { o.refusals = {{Role::Recorder, DeckCommand::EditOff, 20}}; }), insertVideo);
 
