@@ -1,6 +1,7 @@
 #include "app/Kestrix.h"
 
 #include "app/CloseOnSignal.h"
+#include "app/CommandLine.h"
 #include "app/MainGUI.h"
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
@@ -9,7 +10,11 @@
 #include "deck/Utils.h"
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
+#include "eventlist/ListError.h"
+#include "listwindow/ListKeeper.h"
+#include "listwindow/ListWindow.h"
 #include "ui/EVCR.h"
+#include "ui/EVCRPanel.h"
 #include "ui/VCRPanel.h"
 
 #include <csignal>
@@ -20,6 +25,8 @@ Utils utilsInstance;
 // A recorder that records on after an edit gets this long to confirm that its guard has
 // stopped it before the program ends regardless.
 constexpr auto guardAtExit = std::chrono::seconds(5);
+// The event list's last change gets this long to reach its file before the program ends.
+constexpr auto listAtExit = std::chrono::seconds(2);
 
 // The main window's closing handler: stop both decks (twice, half a second apart, so a deck
 // that missed the first stop still gets one) and end the process.
@@ -34,6 +41,8 @@ void windowClosing()
     }
     if (!Kestrix::rvcr->recordGuard().waitUntilClear(guardAtExit))
         Utils::OutLine("Record VCR: RECORDER STILL RECORDING AT EXIT");
+    if (Kestrix::list && !Kestrix::list->flush(listAtExit))
+        Utils::OutLine("EVENT LIST NOT SAVED AT EXIT: " + Kestrix::list->path());
     Kestrix::pvcr->link().closeForExit();
     Kestrix::rvcr->link().closeForExit();
     Utils::ExitProcess(0);
@@ -51,6 +60,7 @@ void Kestrix::init()
     Utils::OutLine(prodtitle);
     Utils::OutLine("Featuring:  RS422 Linear Editing");
     GetProps();
+    EventList events = OpenList();
 
     ui::Font::applicationHeight = fontheight;
     pvcr = new VCR(comport1, lanc1, false, {recon1, compression1, videomode1, videotype1});
@@ -68,6 +78,9 @@ void Kestrix::init()
     Utils::OutLine(" ");
 
     evcr = new EVCR(*pvcr, *rvcr, editSettings());
+    list = new ListKeeper(std::move(events), listpath);
+    evcr->panel().setListLink(list);
+    listwindow = new ListWindow(*list, *evcr);
     gui = new MainGUI();
     // Closing aborts a running edit first, so the decks are stopped at once.
     gui->onCloseRequested(windowClosing, ui::Button::Press::AbortsSequence);
@@ -92,6 +105,22 @@ void Kestrix::GetProps()
     } catch (const SettingsError& error) {
         Utils::OutLine(error.what());
         Utils::ExitProcess(1);
+    }
+}
+
+EventList Kestrix::OpenList()
+{
+    try {
+        std::optional<ReadList> read = ListKeeper::load(listpath, timebase);
+        if (!read)
+            return EventList(timebase);
+        for (const ListWarning& warning : read->warnings)
+            Utils::OutLine("Event list " + listpath + ": " + warning.message());
+        Utils::OutLine("Event list " + listpath + ": " + std::to_string(read->list.size()) + " events");
+        return std::move(read->list);
+    } catch (const ListError& error) {
+        Utils::OutLine(std::string("Event list not read: ") + error.what());
+        Utils::ExitProcess(CommandLine::listUnreadable);
     }
 }
 

@@ -1,0 +1,151 @@
+#include "listwindow/EventTable.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QTableView>
+
+namespace {
+
+constexpr int rowHeight = 20;
+// Widths of the columns in pixels, in EventRowText's order.
+constexpr int widths[] = {52, 90, 90, 64, 92, 92, 92, 92, 80};
+
+}
+
+// The rows of a list for the table view.
+class EventTableModel : public QAbstractTableModel {
+public:
+    explicit EventTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+    const EventList& list() const { return list_; }
+
+    void setList(const EventList& list)
+    {
+        if (list.size() != list_.size()) {
+            beginResetModel();
+            list_ = list;
+            endResetModel();
+            return;
+        }
+        list_ = list;
+        if (!list_.empty())
+            dataChanged(index(0, 0), index(static_cast<int>(list_.size()) - 1, EventRowText::Count - 1));
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(list_.size());
+    }
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : EventRowText::Count;
+    }
+
+    QVariant data(const QModelIndex& at, int role) const override
+    {
+        if (role != Qt::DisplayRole || !at.isValid() || at.row() >= rowCount())
+            return {};
+        return QString::fromStdString(cellText(static_cast<std::size_t>(at.row()),
+                                               static_cast<EventRowText::Column>(at.column())));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= EventRowText::Count)
+            return {};
+        return QString(EventRowText::heading(static_cast<EventRowText::Column>(section)));
+    }
+
+    std::string cellText(std::size_t row, EventRowText::Column column) const
+    {
+        return EventRowText::cell(list_[row], column, list_.timeBase());
+    }
+
+private:
+    EventList list_;
+};
+
+EventTable::EventTable() : Widget(create<QTableView>())
+{
+    ui::Gui::call([this] {
+        auto* view = static_cast<QTableView*>(qwidget());
+        model_ = new EventTableModel(view);
+        view->setModel(model_);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setDefaultSectionSize(rowHeight);
+        view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        for (int column = 0; column < EventRowText::Count; ++column)
+            view->setColumnWidth(column, widths[column]);
+        QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged,
+                         [this](const QModelIndex& now, const QModelIndex&) {
+                             if (!showing_ && now.isValid())
+                                 chosen(now.row());
+                         });
+        QObject::connect(view, &QAbstractItemView::activated, [this](const QModelIndex& at) { chosen(at.row()); });
+    });
+}
+
+void EventTable::show(const EventList& list)
+{
+    auto* view = static_cast<QTableView*>(qwidget());
+    const std::optional<std::size_t> row = currentRow();
+    showing_ = true;
+    model_->setList(list);
+    if (row && !list.empty()) {
+        const int kept = static_cast<int>(std::min(*row, list.size() - 1));
+        view->selectionModel()->setCurrentIndex(model_->index(kept, 0),
+                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    showing_ = false;
+}
+
+std::size_t EventTable::rowCount() const
+{
+    return model_->list().size();
+}
+
+const Event& EventTable::eventAt(std::size_t row) const
+{
+    return model_->list()[row];
+}
+
+std::string EventTable::text(std::size_t row, EventRowText::Column column) const
+{
+    return model_->cellText(row, column);
+}
+
+std::optional<std::size_t> EventTable::currentRow() const
+{
+    const QModelIndex current = static_cast<QTableView*>(qwidget())->selectionModel()->currentIndex();
+    if (!current.isValid())
+        return std::nullopt;
+    return static_cast<std::size_t>(current.row());
+}
+
+void EventTable::chooseRow(std::size_t row)
+{
+    auto* view = static_cast<QTableView*>(qwidget());
+    if (currentRow() == row) {
+        chosen(static_cast<int>(row));
+        return;
+    }
+    view->selectionModel()->setCurrentIndex(model_->index(static_cast<int>(row), 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(model_->index(static_cast<int>(row), 0));
+}
+
+void EventTable::onChosen(std::function<void(std::size_t row)> chosen)
+{
+    chosen_ = std::move(chosen);
+}
+
+void EventTable::chosen(int row) const
+{
+    if (chosen_ && row >= 0 && static_cast<std::size_t>(row) < rowCount())
+        chosen_(static_cast<std::size_t>(row));
+}
