@@ -116,7 +116,8 @@ EventList Kestrix::OpenList()
             return EventList(timebase);
         for (const ListWarning& warning : read->warnings)
             Utils::OutLine("Event list " + listpath + ": " + warning.message());
-        Utils::OutLine("Event list " + listpath + ": " + std::to_string(read->list.size()) + " events");
+        const std::size_t events = read->list.size();
+        Utils::OutLine("Event list " + listpath + ": " + std::to_string(events) + (events == 1 ? " event" : " events"));
         return std::move(read->list);
     } catch (const ListError& error) {
         Utils::OutLine(std::string("Event list not read: ") + error.what());
