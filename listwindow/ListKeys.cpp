@@ -65,31 +65,35 @@ bool ListKeys::controlKey(const QKeyEvent& key)
     if (!(key.modifiers() & Qt::ControlModifier))
         return false;
     const bool shift = key.modifiers() & Qt::ShiftModifier;
-    if (key.isAutoRepeat() && key.key() != Qt::Key_Z && key.key() != Qt::Key_Y)
-        return true;
+    ui::Button* button = nullptr;
     switch (key.key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        edit_.bautostart.click();
-        return true;
+        button = &edit_.bautostart;
+        break;
     case Qt::Key_P:
-        edit_.bpreview.click();
-        return true;
+        button = &edit_.bpreview;
+        break;
     case Qt::Key_Z:
-        (shift ? window_.bredo : window_.bundo).click();
-        return true;
+        button = shift ? &window_.bredo : &window_.bundo;
+        break;
     case Qt::Key_Y:
-        window_.bredo.click();
-        return true;
+        button = &window_.bredo;
+        break;
     case Qt::Key_R:
-        window_.brecall.click();
-        return true;
+        button = &window_.brecall;
+        break;
     case Qt::Key_M:
-        window_.bmatch.click();
-        return true;
+        button = &window_.bmatch;
+        break;
     default:
         return false;
     }
+    // Held down, undo and redo step on; the others act once.
+    const bool steps = key.key() == Qt::Key_Z || key.key() == Qt::Key_Y;
+    if (!key.isAutoRepeat() || steps)
+        button->click();
+    return true;
 }
 
 bool ListKeys::listKey(const QKeyEvent& key)

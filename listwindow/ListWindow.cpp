@@ -116,6 +116,8 @@ ListWindow::ListWindow(ListKeeper& keeper, EVCR& evcr)
     showTooltips();
     setSize(wid, hit);
     keys_ = std::make_unique<ListKeys>(*this, evcr_.panel());
+    // Closed, the window only steps aside: Ctrl+L brings it back.
+    onCloseRequested([this] { hide(); });
     notices_->field = &statusfield;
     keeper_.onNotice([target = notices_](const std::string& text) {
         std::lock_guard lock(target->mutex);
