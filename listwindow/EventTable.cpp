@@ -4,6 +4,8 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int rowHeight = 20;
@@ -81,27 +83,18 @@ EventTable::EventTable() : Widget(create<QTableView>())
         view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         for (int column = 0; column < EventRowText::Count; ++column)
             view->setColumnWidth(column, widths[column]);
-        QObject::connect(view->selectionModel(), &QItemSelectionModel::currentRowChanged,
-                         [this](const QModelIndex& now, const QModelIndex&) {
-                             if (!showing_ && now.isValid())
-                                 chosen(now.row());
-                         });
+        // A click selects its row before it is told; the keys go through moveChoice.
+        QObject::connect(view, &QAbstractItemView::clicked, [this](const QModelIndex& at) { chosen(at.row()); });
         QObject::connect(view, &QAbstractItemView::activated, [this](const QModelIndex& at) { chosen(at.row()); });
     });
 }
 
 void EventTable::show(const EventList& list)
 {
-    auto* view = static_cast<QTableView*>(qwidget());
-    const std::optional<std::size_t> row = currentRow();
-    showing_ = true;
+    const std::optional<std::size_t> row = chosenRow();
     model_->setList(list);
-    if (row && !list.empty()) {
-        const int kept = static_cast<int>(std::min(*row, list.size() - 1));
-        view->selectionModel()->setCurrentIndex(model_->index(kept, 0),
-                                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-    showing_ = false;
+    if (row && !list.empty())
+        select(std::min(*row, list.size() - 1));
 }
 
 std::size_t EventTable::rowCount() const
@@ -119,24 +112,38 @@ std::string EventTable::text(std::size_t row, EventRowText::Column column) const
     return model_->cellText(row, column);
 }
 
-std::optional<std::size_t> EventTable::currentRow() const
+std::optional<std::size_t> EventTable::chosenRow() const
 {
-    const QModelIndex current = static_cast<QTableView*>(qwidget())->selectionModel()->currentIndex();
-    if (!current.isValid())
+    const QModelIndexList selected = static_cast<QTableView*>(qwidget())->selectionModel()->selectedRows();
+    if (selected.isEmpty())
         return std::nullopt;
-    return static_cast<std::size_t>(current.row());
+    return static_cast<std::size_t>(selected.front().row());
+}
+
+void EventTable::select(std::size_t row)
+{
+    auto* view = static_cast<QTableView*>(qwidget());
+    const QModelIndex at = model_->index(static_cast<int>(row), 0);
+    view->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(at);
 }
 
 void EventTable::chooseRow(std::size_t row)
 {
-    auto* view = static_cast<QTableView*>(qwidget());
-    if (currentRow() == row) {
-        chosen(static_cast<int>(row));
+    if (row >= rowCount())
         return;
-    }
-    view->selectionModel()->setCurrentIndex(model_->index(static_cast<int>(row), 0),
-                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    view->scrollTo(model_->index(static_cast<int>(row), 0));
+    select(row);
+    chosen(static_cast<int>(row));
+}
+
+void EventTable::moveChoice(int rows)
+{
+    if (rowCount() == 0)
+        return;
+    const std::optional<std::size_t> row = chosenRow();
+    const long last = static_cast<long>(rowCount()) - 1;
+    const long next = row ? static_cast<long>(*row) + rows : 0;
+    chooseRow(static_cast<std::size_t>(std::clamp(next, 0L, last)));
 }
 
 void EventTable::onChosen(std::function<void(std::size_t row)> chosen)

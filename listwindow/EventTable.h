@@ -18,25 +18,30 @@ class EventTable : public ui::Widget {
 public:
     EventTable();
 
-    // Shows the list. The operator's row stays where it was (within the list); showing tells
-    // no one that a row was chosen.
+    // Shows the list. The chosen row stays chosen (within the list); showing tells no one
+    // that a row was chosen.
     void show(const EventList& list);
 
     std::size_t rowCount() const;
     const Event& eventAt(std::size_t row) const;
     std::string text(std::size_t row, EventRowText::Column column) const;
-    std::optional<std::size_t> currentRow() const;
+    // The row the operator chose (it stands selected); nothing before the first choice.
+    std::optional<std::size_t> chosenRow() const;
 
-    // Moves to the row as the operator does with the keys.
+    // Chooses the row as the operator does with a click; the row chosen already is chosen
+    // again.
     void chooseRow(std::size_t row);
-    // The operator moved to a row (the arrow keys, a click) or asked for it again (Enter, a
-    // double click).
+    // Chooses the row rows after the chosen one (before it when negative), within the list;
+    // the first row when none was chosen.
+    void moveChoice(int rows);
+    // Told of each choice: a click, a key, Enter or a double click. The table's own focus, which
+    // may make a row current, chooses nothing.
     void onChosen(std::function<void(std::size_t row)> chosen);
 
 private:
+    void select(std::size_t row);
     void chosen(int row) const;
 
     EventTableModel* model_ = nullptr;
     std::function<void(std::size_t)> chosen_;
-    bool showing_ = false;
 };

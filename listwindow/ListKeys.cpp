@@ -8,6 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <limits>
+#include <utility>
+
 namespace {
 
 bool isEditableField(const QObject* object)
@@ -106,6 +109,16 @@ bool ListKeys::listKey(const QKeyEvent& key)
             // Held down, a trim key trims on frame by frame, as a held arrow jogs.
             const int frames = (key.key() == trim.later ? 1 : -1) * (ten ? 10 : 1);
             window_.trimButton(trim.point, frames).click();
+            return true;
+        }
+    }
+    // The table's keys choose as a click does; held, they move on row by row.
+    constexpr int pastTheEnd = std::numeric_limits<int>::max();
+    const std::pair<Qt::Key, int> moves[] = {{Qt::Key_Up, -1},       {Qt::Key_Down, 1},          {Qt::Key_PageUp, -10},
+                                             {Qt::Key_PageDown, 10}, {Qt::Key_Home, -pastTheEnd}, {Qt::Key_End, pastTheEnd}};
+    for (const auto& [movingKey, rows] : moves) {
+        if (key.key() == movingKey) {
+            window_.table.moveChoice(rows);
             return true;
         }
     }

@@ -14,8 +14,9 @@ class QKeyEvent;
 //   X ripple on / off, Delete, Insert (the marked points), N (renumber),
 //   Ctrl+Z undo, Ctrl+Y or Ctrl+Shift+Z redo, Ctrl+R recall, Ctrl+M match frame,
 // and the edit panel's keys, as in the main window: Ctrl+Return DO EDIT, Ctrl+P PREVIEW and
-// Esc ALL STOP (always). Up and Down choose an event in the table. While the reel field is
-// being typed into, only the keys with Ctrl and Esc act. For the GUI thread.
+// Esc ALL STOP (always). Up and Down (Page Up and Page Down by ten, Home, End) choose an event
+// in the table, as a click does. While the reel field is being typed into, only the keys with
+// Ctrl and Esc act. For the GUI thread.
 class ListKeys : public QObject {
 public:
     ListKeys(ListWindow& window, EVCRPanel& edit);

@@ -192,8 +192,8 @@ void ListWindow::place()
 
 void ListWindow::showTooltips()
 {
-    setToolTip(table, "Up / Down or a click: choose an event; its points go to the deck panels and its mode to "
-                      "the edit panel (Enter or a double click: again)");
+    setToolTip(table, "Up / Down (Page Up / Page Down: ten, Home / End) or a click: choose an event; its points "
+                      "go to the deck panels and its mode to the edit panel (Enter or a double click: again)");
     setToolTip(reelfield, "The reel on the player: up to 8 upper-case letters and digits, then Enter");
     const std::array<std::pair<char, char>, 4> keys{{{'Q', 'W'}, {'E', 'R'}, {'A', 'S'}, {'D', 'F'}}};
     for (std::size_t row = 0; row < trimPoints.size(); ++row) {
@@ -238,7 +238,7 @@ std::function<void()> ListWindow::guarded(std::function<void()> change)
 
 ListKeeper::EventRef ListWindow::chosenEvent() const
 {
-    const std::optional<std::size_t> row = table.currentRow();
+    const std::optional<std::size_t> row = table.chosenRow();
     if (!row || *row >= table.rowCount())
         throw ListError("CHOOSE AN EVENT FIRST");
     return {*row, table.eventAt(*row).number};
@@ -286,7 +286,7 @@ void ListWindow::wire()
         });
     });
     onPress(binsert, [this]() -> std::function<void()> {
-        const std::optional<std::size_t> row = table.currentRow();
+        const std::optional<std::size_t> row = table.chosenRow();
         const std::size_t place = row ? *row + 1 : table.rowCount();
         return guarded([this, place] {
             const std::size_t index = keeper_.insertMarked(std::min(place, keeper_.list().size()),

@@ -73,14 +73,21 @@ public:
 
     void idle() const { ui::OperatorThread::instance().waitUntilIdle(); }
 
-    // A key in the table, which has the focus, as after a click on it.
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    // The window active and its table in focus, as after a Tab or the window's activation.
+    void focusTable()
     {
         QWidget* table = window().table.qwidget();
         QApplication::setActiveWindow(window().qwidget());
-        table->setFocus();
+        table->setFocus(Qt::TabFocusReason);
         EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == table; }, 2000));
-        QTest::keyClick(table, key, modifiers);
+        idle();
+    }
+
+    // A key in the table, which has the focus.
+    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        focusTable();
+        QTest::keyClick(window().table.qwidget(), key, modifiers);
         idle();
     }
 
@@ -173,8 +180,16 @@ TEST(ListWindow, ChoosingAnEventLoadsItsPointsIntoBothDecksAndItsModeIntoTheEdit
 {
     ListWindowRig w({.listText = listText({cut(0x50, "001", "00:00:10:00", "00:01:00:00", 60),
                                            cut(0x43, "001", "00:00:40:15", "00:01:10:00", 45)})});
-    w.choose(1);
+    w.rig.setPoints(*w.rig.recorder, "00:05:00:00", "00:05:01:00");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.window().table.rowCount() == 2; }, 5000));
 
+    // The table taking the focus makes a row current, which must not take the operator's marks.
+    w.focusTable();
+    EXPECT_EQ(w.field(*w.rig.recorder, DeckView::Point::In), "00:05:00:00");
+    EXPECT_FALSE(w.window().table.chosenRow());
+    w.key(Qt::Key_Down);
+    EXPECT_EQ(w.field(*w.rig.recorder, DeckView::Point::In), "00:01:00:00") << "Down chose the first event";
+    w.key(Qt::Key_Down);
     EXPECT_EQ(w.field(*w.rig.player, DeckView::Point::In), "00:00:40:15");
     EXPECT_EQ(w.field(*w.rig.player, DeckView::Point::Out), "00:00:42:00");
     EXPECT_EQ(w.field(*w.rig.recorder, DeckView::Point::In), "00:01:10:00");
@@ -223,7 +238,7 @@ TEST(ListWindow, TheReelMarkedPointsDeleteAndRenumberThroughTheKeysAndEveryButto
     EXPECT_EQ(inserted.lines[0].recordIn, framesOf("00:02:00:00"));
     EXPECT_EQ(inserted.lines[0].sourceOut, framesOf("00:05:01:00"));
     EXPECT_EQ(w.rig.countReceived(Role::Recorder, editOn), 0) << "inserted, not recorded";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return w.window().table.currentRow() == std::optional<std::size_t>(1); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w.window().table.chosenRow() == std::optional<std::size_t>(1); }, 5000));
 
     w.key(Qt::Key_Delete);
     ASSERT_EQ(w.list().size(), 3u);
