@@ -116,7 +116,7 @@ private:
     // Puts points into both deck panels and sends them to the decks, and the mode into this
     // panel; a mode of 0 leaves the mode as it is. Throws InvalidTimeCode.
     void showEdit(const EditRequest& edit);
-    // The panels' edit, performed and logged, as it always was.
+    // The edit of the panels' own points: performed, logged, and told to the list.
     void performPanels(const EditRequest& request);
     // The loaded event's edits performed one after the other, each logged.
     void performEvent(const Loaded& loaded);

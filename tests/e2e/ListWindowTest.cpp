@@ -266,6 +266,35 @@ TEST(ListWindow, TheReelMarkedPointsDeleteAndRenumberThroughTheKeysAndEveryButto
     EXPECT_FALSE(reel->toolTip().isEmpty());
 }
 
+TEST(ListWindow, ALoadedEventOfAnotherReelADissolveOrABlackSourceIsNotPerformedAndNothingMoves)
+{
+    Event dissolve = cut(0x50, "001", "00:00:10:00", "00:01:00:00", 0);
+    dissolve.lines.push_back(cut(0x50, "001", "00:00:20:00", "00:01:00:00", 60).lines[0]);
+    dissolve.lines[1].transition = {Transition::Kind::Dissolve, 0, ' ', 30};
+    ListWindowRig w({.listText = listText({cut(0x53, "TAPE9", "00:00:10:00", "00:01:00:00", 60), dissolve,
+                                           cut(0x50, "BL", "00:00:00:00", "00:01:10:00", 60)})});
+    const std::pair<std::size_t, std::string> cases[] = {
+        {0, "MOUNT REEL TAPE9"},
+        {1, "EVENT 2: A DISSOLVE NEEDS A SWITCHER"},
+        {2, "EVENT 3: BL IS NO REEL ON THE PLAYER"},
+    };
+    for (const auto& [row, text] : cases) {
+        w.choose(row);
+        w.rig.decks.clearTrace();
+        w.key(Qt::Key_Return, Qt::ControlModifier);
+        EXPECT_EQ(w.rig.panel().statusfield.text(), text);
+        if (row == 0) {
+            EXPECT_EQ(VCRPanel::of(*w.rig.player).statusfield.text(), text) << "the player's panel says it too";
+        }
+        for (const auto& entry : w.rig.decks.trace()) {
+            if (entry.received) {
+                EXPECT_TRUE(entry.bytes == VCR::bsgettc || entry.bytes == VCR::bsgetstatus) << text << ": only polling";
+            }
+        }
+    }
+    EXPECT_EQ(w.list().size(), 3u);
+}
+
 TEST(ListWindow, CtrlLOpensItFromTheMainWindowAndClosingItOnlyHidesIt)
 {
     EditRig rig({.window = true, .list = true});
