@@ -9,8 +9,22 @@
 namespace {
 
 constexpr int rowHeight = 20;
-// Widths of the columns in pixels, in EventRowText's order.
-constexpr int widths[] = {52, 90, 90, 64, 92, 92, 92, 92, 80};
+// Widths of the columns in pixels, in EventRowText's order; the state takes what is left.
+constexpr int widths[] = {52, 84, 90, 60, 92, 92, 92, 92, 60};
+
+// White rows, every other one grey, and the chosen one marked alike whether the window is
+// active or not: the operator works in the main window with the list beside it.
+QPalette tablePalette(QPalette palette)
+{
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Base, Qt::white);
+        palette.setColor(group, QPalette::AlternateBase, QColor(235, 235, 235));
+        palette.setColor(group, QPalette::Text, Qt::black);
+        palette.setColor(group, QPalette::Highlight, QColor(255, 220, 0));
+        palette.setColor(group, QPalette::HighlightedText, Qt::black);
+    }
+    return palette;
+}
 
 }
 
@@ -81,8 +95,11 @@ EventTable::EventTable() : Widget(create<QTableView>())
         view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
         view->verticalHeader()->setDefaultSectionSize(rowHeight);
         view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->horizontalHeader()->setStretchLastSection(true);
         for (int column = 0; column < EventRowText::Count; ++column)
             view->setColumnWidth(column, widths[column]);
+        view->setAlternatingRowColors(true);
+        view->setPalette(tablePalette(view->palette()));
         // A click selects its row before it is told; the keys go through moveChoice.
         QObject::connect(view, &QAbstractItemView::clicked, [this](const QModelIndex& at) { chosen(at.row()); });
         QObject::connect(view, &QAbstractItemView::activated, [this](const QModelIndex& at) { chosen(at.row()); });
