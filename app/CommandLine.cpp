@@ -7,7 +7,7 @@
 
 namespace {
 
-constexpr const char* helpText = R"(Usage: kestrix [--help | --version | --list-ports]
+constexpr const char* helpText = R"(Usage: kestrix [--help | --version | --list-ports] [--list FILE]
        kestrix --assemble FILE [--from N] [--b-mode] [--reel NAME]
 
 Kestrix drives a player and a recorder tape deck over RS-422 (nine-pin protocol) and
@@ -17,8 +17,9 @@ Options:
   --help        print this text and exit
   --version     print the version and exit
   --list-ports  print the serial ports present, with their /dev/serial/by-id names, and exit
+  --list FILE   the event list to start with and keep (default: kestrix.edl)
   --assemble FILE
-                start as usual, record the CMX 3600 list FILE on the recorder event after
+                start as usual with FILE as the event list, record it on the recorder event after
                 event, each as an auto edit checked by the recorder, then close the program.
                 Events the journal beside the list (FILE.journal) has on tape from an
                 earlier run are not recorded again: a run cut short is resumed. Dissolves,
@@ -34,9 +35,14 @@ Options:
                 of the first event to be performed)
 Any other argument is ignored.
 
-Files, in the folder Kestrix is started from (neither is ever created by Kestrix):
-  KESTRIX_Settings.txt  the settings; must exist before the first start
+Files, in the folder Kestrix is started from:
+  KESTRIX_Settings.txt  the settings; must exist before the first start (never created)
   edl.txt               the edit log; each performed edit is appended when it exists
+                        (never created)
+  kestrix.edl           the event list (CMX 3600), or the FILE of --list: read at start-up
+                        when it exists, created at its first event, and rewritten whole
+                        after every change of the list; each edit the recorder confirms
+                        becomes its next event
 
 Settings keys (key=value lines):
   PlayVCRType, RecVCRType          RS422, LANC or RECON
@@ -61,7 +67,22 @@ Keyboard (main window; a deck key acts on the selected deck):
   Ctrl+Return      DO EDIT
   Ctrl+P           PREVIEW
   Esc              ALL STOP (aborts an edit in progress); also leaves a point field
+  Ctrl+L           open the event list window
+  Ctrl+R           recall: the last edit's points and mode back in the panels
+  Ctrl+M           match frame: the player cued to the source of the recorder's frame
 While a point field has the focus, keys type into it and Enter enters the point.
+
+Keyboard (event list window; choosing an event loads it, ready for DO EDIT or PREVIEW):
+  Up / Down        choose an event
+  Q / W            trim the record in one frame earlier / later (with Shift: ten)
+  E / R            trim the record out
+  A / S            trim the source in
+  D / F            trim the source out
+  X                ripple on / off
+  Delete, Insert   delete the event; insert the marked points as an event, not recorded
+  N                renumber the events
+  Ctrl+Z, Ctrl+Y   undo, redo (also Ctrl+Shift+Z)
+  Ctrl+R, Ctrl+M, Ctrl+Return, Ctrl+P, Esc   as in the main window
 
 Exit statuses:
   0  the main window was closed (or SIGTERM, SIGINT, SIGHUP or SIGQUIT closed it), a
@@ -69,8 +90,9 @@ Exit statuses:
      --assemble, every event of the run is on tape, recorded and confirmed
   1  the settings file is missing, unreadable or has a missing or malformed setting, or
      there is no serial backend for this system
-  2  the command line cannot be used (--assemble without FILE, --from without a number,
-     --from, --b-mode or --reel without --assemble)
+  2  the command line cannot be used (--list or --assemble without FILE, --from without a
+     number, --from, --b-mode or --reel without --assemble), or the event list file exists
+     but cannot be read as a list (or counts drop frame on a TimeBase without it)
   3  with --assemble: the run stopped or did not start (the console says at which event
      and why), or the program was closed before it ended
 )";
@@ -151,6 +173,14 @@ std::optional<int> CommandLine::run(int argc, const char* const argv[], std::ost
 {
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
+        if (argument == "--list") {
+            if (i + 1 >= argc) {
+                out << "kestrix: --list needs the event list's FILE\n";
+                return usageStatus;
+            }
+            ++i;
+            continue;
+        }
         if (argument == "--version") {
             out << "kestrix " << version() << '\n';
             return 0;
@@ -169,4 +199,17 @@ std::optional<int> CommandLine::run(int argc, const char* const argv[], std::ost
         return usageStatus;
     }
     return std::nullopt;
+}
+
+std::string CommandLine::listFile(int argc, const char* const argv[])
+{
+    std::string listed = defaultList;
+    for (int i = 1; i + 1 < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--assemble")
+            return argv[i + 1];
+        if (argument == "--list")
+            listed = argv[++i];
+    }
+    return listed;
 }

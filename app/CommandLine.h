@@ -16,13 +16,17 @@ struct AssembleArguments {
 };
 
 // The few arguments an operator or a package script uses: --version, --help and
-// --list-ports print and end the program; --assemble and its options start it to assemble a
-// list; any other argument is ignored. They are looked at before anything else of start-up,
-// so the printing ones work without a settings file or a display.
+// --list-ports print and end the program; --list FILE names the event list; --assemble FILE
+// and its options start the program to assemble FILE, which is then the session's event list;
+// any other argument is ignored. They are looked at before anything else of start-up, so the
+// printing ones work without a settings file or a display.
 class CommandLine {
 public:
-    // A command line that cannot be used (--assemble without its file, --from without an
-    // event number, an assemble option without --assemble).
+    // The event list without --list or --assemble, in the folder Kestrix is started from.
+    static constexpr const char* defaultList = "kestrix.edl";
+    // A command line that cannot be used (--list or --assemble without its file, --from
+    // without an event number, an assemble option without --assemble), and an event list
+    // that cannot be read.
     static constexpr int usageStatus = 2;
 
     // The exit status when an argument asks to print and end, or when the command line cannot
@@ -30,6 +34,8 @@ public:
     static std::optional<int> run(int argc, const char* const argv[], std::ostream& out);
     // The list to assemble, when --assemble asks for one.
     static std::optional<AssembleArguments> assembly(int argc, const char* const argv[]);
+    // The event list's file: the one --assemble or else --list names, or defaultList.
+    static std::string listFile(int argc, const char* const argv[]);
 
     static const char* version();
     static const char* help();

@@ -1,6 +1,7 @@
 #include "app/Kestrix.h"
 
 #include "app/CloseOnSignal.h"
+#include "app/CommandLine.h"
 #include "app/MainGUI.h"
 #include "app/SettingsError.h"
 #include "app/SettingsFile.h"
@@ -10,7 +11,11 @@
 #include "deck/Utils.h"
 #include "deck/VCR.h"
 #include "deck/VCRPort.h"
+#include "eventlist/ListError.h"
+#include "listwindow/ListKeeper.h"
+#include "listwindow/ListWindow.h"
 #include "ui/EVCR.h"
+#include "ui/EVCRPanel.h"
 #include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
 
@@ -23,6 +28,8 @@ Utils utilsInstance;
 // A recorder that records on after an edit gets this long to confirm that its guard has
 // stopped it before the program ends regardless.
 constexpr auto guardAtExit = std::chrono::seconds(5);
+// The event list's last change gets this long to reach its file before the program ends.
+constexpr auto listAtExit = std::chrono::seconds(2);
 
 // Ends the program as the main window's closing does: stop both decks (twice, half a second
 // apart, so a deck that missed the first stop still gets one) and end the process.
@@ -37,6 +44,8 @@ void closeWithStatus(int status)
     }
     if (!Kestrix::rvcr->recordGuard().waitUntilClear(guardAtExit))
         Utils::OutLine("Record VCR: RECORDER STILL RECORDING AT EXIT");
+    if (Kestrix::list && !Kestrix::list->flush(listAtExit))
+        Utils::OutLine("EVENT LIST NOT SAVED AT EXIT: " + Kestrix::list->path());
     Kestrix::pvcr->link().closeForExit();
     Kestrix::rvcr->link().closeForExit();
     Utils::ExitProcess(status);
@@ -62,6 +71,7 @@ void Kestrix::init(const std::optional<AssembleArguments>& assemble)
     Utils::OutLine(prodtitle);
     Utils::OutLine("Featuring:  RS422 Linear Editing");
     GetProps();
+    EventList events = OpenList();
 
     ui::Font::applicationHeight = fontheight;
     pvcr = new VCR(comport1, lanc1, false, {recon1, compression1, videomode1, videotype1});
@@ -79,6 +89,9 @@ void Kestrix::init(const std::optional<AssembleArguments>& assemble)
     Utils::OutLine(" ");
 
     evcr = new EVCR(*pvcr, *rvcr, editSettings());
+    list = new ListKeeper(std::move(events), listpath);
+    evcr->panel().setListLink(list);
+    listwindow = new ListWindow(*list, *evcr);
     gui = new MainGUI();
     // Closing aborts a running edit first, so the decks are stopped at once.
     gui->onCloseRequested(windowClosing, ui::Button::Press::AbortsSequence);
@@ -107,6 +120,23 @@ void Kestrix::GetProps()
     } catch (const SettingsError& error) {
         Utils::OutLine(error.what());
         Utils::ExitProcess(1);
+    }
+}
+
+EventList Kestrix::OpenList()
+{
+    try {
+        std::optional<ReadList> read = ListKeeper::load(listpath, timebase);
+        if (!read)
+            return EventList(timebase);
+        for (const ListWarning& warning : read->warnings)
+            Utils::OutLine("Event list " + listpath + ": " + warning.message());
+        const std::size_t events = read->list.size();
+        Utils::OutLine("Event list " + listpath + ": " + std::to_string(events) + (events == 1 ? " event" : " events"));
+        return std::move(read->list);
+    } catch (const ListError& error) {
+        Utils::OutLine(std::string("Event list not read: ") + error.what());
+        Utils::ExitProcess(CommandLine::usageStatus);
     }
 }
 

@@ -3,12 +3,15 @@
 #include "app/CommandLine.h"
 #include "app/Properties.h"
 #include "deck/TimeBase.h"
+#include "eventlist/EventList.h"
 #include "ui/EVCR.h"
 
 #include <optional>
 #include <string>
 
 class VCR;
+class ListKeeper;
+class ListWindow;
 class MainGUI;
 class Utils;
 
@@ -49,8 +52,12 @@ public:
     static inline VCR* pvcr = nullptr;
     static inline VCR* rvcr = nullptr;
     static inline EVCR* evcr = nullptr;
+    static inline ListKeeper* list = nullptr;
+    static inline ListWindow* listwindow = nullptr;
     static inline MainGUI* gui = nullptr;
     static inline Utils* utils = nullptr;
+    // The event list's file (--list FILE, or kestrix.edl in the working directory).
+    static inline std::string listpath = "kestrix.edl";
 
     // The name of the settings file, looked up in the working directory.
     static constexpr const char* settingsFileName = "KESTRIX_Settings.txt";
@@ -63,6 +70,10 @@ public:
     // a missing or malformed setting ends the process with status 1, before any deck is
     // touched.
     static void GetProps();
+    // Reads the event list's file when it exists (an empty list when not) and prints its
+    // warnings. A file that exists and cannot be read as a list ends the process with status 2,
+    // before any deck is touched.
+    static EventList OpenList();
     // Rewrites the settings file from the settings fields. A missing file is not created;
     // a failed save leaves the old file as it was. Either is reported on the console.
     static void SaveProps();

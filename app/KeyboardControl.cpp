@@ -1,6 +1,7 @@
 #include "app/KeyboardControl.h"
 
 #include "deck/VCR.h"
+#include "listwindow/ListWindow.h"
 #include "ui/EVCRPanel.h"
 #include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
@@ -32,8 +33,9 @@ void setToolTip(const ui::Widget& widget, const char* keys)
 
 }
 
-KeyboardControl::KeyboardControl(QWidget& window, VCRPanel& player, VCRPanel& recorder, EVCRPanel& edit)
-    : window_(window), player_(player), recorder_(recorder), edit_(edit), selected_(&player)
+KeyboardControl::KeyboardControl(QWidget& window, VCRPanel& player, VCRPanel& recorder, EVCRPanel& edit,
+                                 ListWindow* list)
+    : window_(window), player_(player), recorder_(recorder), edit_(edit), list_(list), selected_(&player)
 {
     select(player);
     showKeysInTooltips();
@@ -58,7 +60,7 @@ bool KeyboardControl::eventFilter(QObject* watched, QEvent* event)
     if (static_cast<QWidget*>(watched)->window() != &window_)
         return false;
     const auto& key = static_cast<const QKeyEvent&>(*event);
-    if (editKey(key, watched))
+    if (editKey(key, watched) || listKey(key))
         return true;
     // A point field being typed into keeps its keys, Enter included.
     if (isEditableField(watched) || isEditableField(QApplication::focusWidget()))
@@ -88,6 +90,25 @@ bool KeyboardControl::editKey(const QKeyEvent& key, QObject* watched)
         return false;
     }
     return true;
+}
+
+bool KeyboardControl::listKey(const QKeyEvent& key)
+{
+    if (!list_ || !(key.modifiers() & Qt::ControlModifier) || key.isAutoRepeat())
+        return false;
+    switch (key.key()) {
+    case Qt::Key_L:
+        list_->open();
+        return true;
+    case Qt::Key_R:
+        list_->brecall.click();
+        return true;
+    case Qt::Key_M:
+        list_->bmatch.click();
+        return true;
+    default:
+        return false;
+    }
 }
 
 bool KeyboardControl::deckKey(const QKeyEvent& key)

@@ -30,7 +30,7 @@ MainGUI::MainGUI() : ui::Frame(Kestrix::prodtitle), pvcr(Kestrix::pvcr), rvcr(Ke
     editpanel.setBounds(VCRPanel::width + 10, 5, EVCRPanel::width + 10, 280);
     recorderpanel.setBounds(VCRPanel::width + EVCRPanel::width + 20, 5, VCRPanel::width + 10, 280);
     setSize(wid, hit);
-    keyboard_ = std::make_unique<KeyboardControl>(*qwidget(), playerpanel, recorderpanel, editpanel);
+    keyboard_ = std::make_unique<KeyboardControl>(*qwidget(), playerpanel, recorderpanel, editpanel, Kestrix::listwindow);
     editpanel.onSettings([this] { opensettings(); });
     show();
     rvcr->GetTC();

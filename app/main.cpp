@@ -10,6 +10,7 @@ int main(int argc, char* argv[])
 {
     if (const auto status = CommandLine::run(argc, argv, std::cout))
         return *status;
+    Kestrix::listpath = CommandLine::listFile(argc, argv);
     // Qt never sees the command line: an argument such as -platform or -style must not
     // change how the controller starts.
     static int qtArgc = 1;

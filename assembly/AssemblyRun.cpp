@@ -1,7 +1,7 @@
 #include "assembly/AssemblyRun.h"
 
 #include "assembly/AssemblyJournal.h"
-#include "assembly/EventPerformer.h"
+#include "assembly/AssemblyDecks.h"
 #include "engine/EditClock.h"
 #include "engine/EditEngine.h"
 #include "engine/EditProgress.h"
@@ -55,7 +55,7 @@ Millis since(std::chrono::steady_clock::time_point from)
 
 }
 
-AssemblyRun::AssemblyRun(EventList list, AssemblySetup setup, EventPerformer& performer, EditClock& clock,
+AssemblyRun::AssemblyRun(EventList list, AssemblySetup setup, AssemblyDecks& performer, EditClock& clock,
                          AssemblyProgress& progress, AssemblyJournal* journal, EditProgress* editProgress)
     : list_(std::move(list)),
       setup_(std::move(setup)),
@@ -176,8 +176,8 @@ bool AssemblyRun::perform(std::size_t position)
     }
     const auto began = std::chrono::steady_clock::now();
     EditSteps steps(*this, planned.index);
-    const EventOutcome outcome = performer_.perform(event, list_.labelsOf(event.frameCount), steps);
-    if (outcome.kind != EventOutcome::Kind::Recorded) {
+    const EventResult outcome = performer_.perform(event, list_.labelsOf(event.frameCount), steps);
+    if (outcome.kind != EventResult::Kind::Recorded) {
         report(planned.index, EventState::Failed, outcome.text, outcome.recorded);
         stopAt(position, outcome.text);
         return false;

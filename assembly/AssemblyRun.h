@@ -14,7 +14,7 @@
 class AssemblyJournal;
 class EditClock;
 class EditProgress;
-class EventPerformer;
+class AssemblyDecks;
 
 struct AssemblySetup {
     // The list index of the first event of the run.
@@ -63,7 +63,7 @@ class AssemblyRun {
 public:
     // The list is copied; the performer, clock, progress, journal (none: no journal) and the
     // listener of each edit's steps (none: no one) are used for the run's lifetime.
-    AssemblyRun(EventList list, AssemblySetup setup, EventPerformer& performer, EditClock& clock,
+    AssemblyRun(EventList list, AssemblySetup setup, AssemblyDecks& performer, EditClock& clock,
                 AssemblyProgress& progress, AssemblyJournal* journal = nullptr, EditProgress* editProgress = nullptr);
 
     // The question that confirms a routed source: "RECORDER'S INPUT ROUTED FOR EVENTS 3, 17 (BL)?"
@@ -101,7 +101,7 @@ private:
 
     EventList list_;
     AssemblySetup setup_;
-    EventPerformer& performer_;
+    AssemblyDecks& performer_;
     EditClock& clock_;
     AssemblyProgress& progress_;
     AssemblyJournal* journal_;

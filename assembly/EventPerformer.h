@@ -1,44 +1,36 @@
 #pragma once
 
-#include "deck/TimeBase.h"
-#include "engine/EditRequest.h"
-#include "eventlist/Event.h"
+#include "assembly/EventEdits.h"
+#include "assembly/EventOutcome.h"
 
-#include <string>
 #include <vector>
 
+class VCR;
+class EditClock;
 class EditProgress;
 
-// How one event went on the decks.
-struct EventOutcome {
-    enum class Kind {
-        // Every edit of the event is on tape on its marked frames, as the recorder confirmed.
-        Recorded,
-        // On tape, but not as marked (an overrun, a source not verified, timed by the clock
-        // alone): the text says what.
-        NotExact,
-        // Refused or failed; the text says why.
-        Failed,
-        // ALL STOP, or a deck lost while the event was performed.
-        Aborted,
-    };
-    Kind kind = Kind::Failed;
-    std::string text;
-    // What the recorder recorded of each of the event's edits, as far as it is known.
-    std::vector<RecordedStretch> recorded;
-};
-
-// Performs one event of a list on the decks: its edits one after the other (a split edit is
-// two inserts), each an auto edit with the record guard's checks before it rolls, and the
-// first that is not exact ends the event. Each edit reports its steps to the progress given.
+// Performs an event's edits one after the other through the edit engine (an edit of the
+// recorder alone as such): each edit's points are set on the decks it uses as the operator sets them (shown on the decks' views and sent to the
+// decks as their in and out points), then the engine cues, prerolls and records it and the
+// recorder confirms it. The first edit that does not complete stops the event; the operator is
+// told which ("DELAYED A FAILED - EDIT MISSED - NOTHING RECORDED"), and the edits after it are
+// not begun. An event of one edit says only what the engine says.
+//
+// Runs on the caller's thread for as long as the edits take, as an auto edit does; the clock
+// aborts it (ALL STOP) between edits as well as in them.
 class EventPerformer {
 public:
-    virtual ~EventPerformer() = default;
+    EventPerformer(VCR& player, VCR& recorder, EditClock& clock, EditProgress& progress);
 
-    // labels: the base on which the event's frame counts are labels
-    // (EventList::labelsOf(event.frameCount)).
-    virtual EventOutcome perform(const Event& event, TimeBase labels, EditProgress& progress) = 0;
-    // Stops both decks and waits a few seconds at most for the recorder to be confirmed out
-    // of record (its record guard clear); false when it could not be confirmed.
-    virtual bool stopDecks() = 0;
+    EventOutcome perform(const std::vector<EventEdit>& edits);
+
+private:
+    // Sets the edit's points on both decks; false (after telling the operator) when a point
+    // is no time code of its deck.
+    bool setPoints(const EventEdit& edit);
+
+    VCR& player_;
+    VCR& recorder_;
+    EditClock& clock_;
+    EditProgress& progress_;
 };

@@ -6,10 +6,22 @@
 // what the tape holds are counted with the virtual decks' own time code, never the
 // controller's.
 //
-//   bench_edit_accuracy [profile...] [edits]
+// Each profile also prints how punctual the roll's timed writes were (edit on and edit off:
+// how late each went out against the moment planned for it, median, 99th percentile and
+// worst), how well the recorder's position was known when they were fired (the spread), and
+// how each edit ended: exact, refused as missed before anything was recorded, reported as not
+// exact (an overrun, with the frames really recorded), failed, and silent misses: an edit
+// reported exact that the tape does not show, or a recorded stretch that is not the tape's.
 //
-// Profiles: ideal, realistic, usb, servo, drop-frame, 25fps, busy (all by default, in this
-// order); edits per profile: 20 by default, lengths spread evenly from 1 s to 60 s.
+//   bench_edit_accuracy [--realtime on|off|both] [profile...] [edits]
+//
+// Profiles: ideal, realistic, usb, servo, drop-frame, 25fps, late-sampling, lock-ramp,
+// late-replies, imperfect-df, imperfect-25, flags, busy, both-busy (all by default, in this
+// order); edits per profile: 20 by default, lengths spread evenly from 1 s to 60 s. "busy"
+// keeps one core busy with another process, "both-busy" both. --realtime both runs each
+// profile with and without real-time scheduling of the roll (on by default, where the system
+// allows it).
+#include "engine/RealTimeScheduling.h"
 #include "tests/engine/EngineRig.h"
 
 #include <atomic>
@@ -18,8 +30,11 @@
 #include <cstring>
 #include <algorithm>
 #include <optional>
+#include <signal.h>
 #include <string>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace enginetest;
@@ -31,7 +46,7 @@ struct Profile {
     const char* description;
     decksim::Options options;
     int adjust;
-    bool otherCoreBusy;
+    int busyCores;
 };
 
 const decksim::Options realisticDecks = options([](auto& o) {
@@ -39,43 +54,86 @@ const decksim::Options realisticDecks = options([](auto& o) {
     o.editDelayFrames = 5;
 });
 
+// Decks that sample their tape up to their 9 ms turnaround late, whose servos ramp up to
+// speed, and whose every 17th reply comes 60 ms late, past the controller's deadline.
+decksim::Options imperfectDecks(decksim::TimeBase base)
+{
+    return options([base](auto& o) {
+        o.timeBase = base;
+        o.sampleDelayMs = 9;
+        o.lockRamp = true;
+        o.lockFrames = 5;
+        o.lateEvery = 17;
+        o.lateMs = 60;
+    });
+}
+
 const Profile profiles[] = {
-    {"ideal", "replies at once, no edit delay, EditAdjust 0", options([](auto&) {}), 0, false},
-    {"realistic", "3 ms replies, edit delay 5 frames, EditAdjust -5", realisticDecks, -5, false},
-    {"usb", "USB adapter, 16 ms latency timer", options([](auto& o) { o.adapterLatencyMs = 16; }), 0, false},
+    {"ideal", "replies at once, no edit delay, EditAdjust 0", options([](auto&) {}), 0, 0},
+    {"realistic", "3 ms replies, edit delay 5 frames, EditAdjust -5", realisticDecks, -5, 0},
+    {"usb", "USB adapter, 16 ms latency timer", options([](auto& o) { o.adapterLatencyMs = 16; }), 0, 0},
     {"servo", "uneven servo lock, player 4 frames, recorder 1",
      options([](auto& o) {
          o.playerLockFrames = 4;
          o.recorderLockFrames = 1;
      }),
-     0, false},
+     0, 0},
     {"drop-frame", "29.97 drop-frame, every edit across a dropped minute",
-     options([](auto& o) { o.timeBase = decksim::TimeBase::fps2997DropFrame; }), 0, false},
-    {"25fps", "25 fps", options([](auto& o) { o.timeBase = decksim::TimeBase::fps25; }), 0, false},
-    {"busy", "realistic decks with the other core kept busy", realisticDecks, -5, true},
+     options([](auto& o) { o.timeBase = decksim::TimeBase::fps2997DropFrame; }), 0, 0},
+    {"25fps", "25 fps", options([](auto& o) { o.timeBase = decksim::TimeBase::fps25; }), 0, 0},
+    {"late-sampling", "decks sample their tape 0 to 9 ms after a request",
+     options([](auto& o) { o.sampleDelayMs = 9; }), 0, 0},
+    {"lock-ramp", "servos ramp up to speed over 5 frames", options([](auto& o) {
+         o.lockRamp = true;
+         o.lockFrames = 5;
+     }),
+     0, 0},
+    {"late-replies", "every 17th reply 60 ms late", options([](auto& o) {
+         o.lateEvery = 17;
+         o.lateMs = 60;
+     }),
+     0, 0},
+    {"imperfect-df", "late sampling, servo ramps and late replies at 29.97 drop-frame",
+     imperfectDecks(decksim::TimeBase::fps2997DropFrame), 0, 0},
+    {"imperfect-25", "late sampling, servo ramps and late replies at 25 fps", imperfectDecks(decksim::TimeBase::fps25),
+     0, 0},
+    {"flags", "29.97 drop-frame, flag bits set, every 5th reply without the drop-frame flag", options([](auto& o) {
+         o.timeBase = decksim::TimeBase::fps2997DropFrame;
+         o.flagBits = true;
+         o.dfFlagDropoutEvery = 5;
+     }),
+     0, 0},
+    {"busy", "realistic decks, one core kept busy by another process", realisticDecks, -5, 1},
+    {"both-busy", "realistic decks, both cores kept busy by other processes", realisticDecks, -5, 2},
 };
 
-// Spins on a core of its own for its lifetime, as another program would.
-class BusyCore {
+// Processes that spin, one a core, for the object's lifetime, as other programs would.
+class BusyCores {
 public:
-    BusyCore()
-        : spinner_([this] {
-              while (!stop_.load(std::memory_order_relaxed)) {
-              }
-          })
+    explicit BusyCores(int cores)
     {
+        for (int core = 0; core < cores; ++core) {
+            const pid_t child = fork();
+            if (child == 0) {
+                for (;;) {
+                }
+            }
+            if (child > 0)
+                children_.push_back(child);
+        }
     }
-    ~BusyCore()
+    ~BusyCores()
     {
-        stop_ = true;
-        spinner_.join();
+        for (const pid_t child : children_) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
     }
-    BusyCore(const BusyCore&) = delete;
-    BusyCore& operator=(const BusyCore&) = delete;
+    BusyCores(const BusyCores&) = delete;
+    BusyCores& operator=(const BusyCores&) = delete;
 
 private:
-    std::atomic<bool> stop_{false};
-    std::thread spinner_;
+    std::vector<pid_t> children_;
 };
 
 // One edit's points, in frames of the decks' base.
@@ -217,28 +275,71 @@ private:
     std::vector<Segment> known_;
 };
 
+// Milliseconds or frames, summarised.
+class Figures {
+public:
+    void add(double value) { values_.push_back(value); }
+    std::string text(const char* unit) const
+    {
+        if (values_.empty())
+            return "none";
+        std::vector<double> sorted = values_;
+        std::sort(sorted.begin(), sorted.end());
+        const auto at = [&sorted](double share) {
+            return sorted[std::min(sorted.size() - 1, static_cast<std::size_t>(share * sorted.size()))];
+        };
+        char line[160];
+        std::snprintf(line, sizeof line, "median %.2f, p99 %.2f, worst %.2f %s", at(0.5), at(0.99), sorted.back(),
+                      unit);
+        return line;
+    }
+
+private:
+    std::vector<double> values_;
+};
+
+// How one edit ended, against what the tape shows.
+enum class Ending { Exact, Missed, ReportedInexact, Failed, Silent };
+
 class Table {
 public:
     void add(const Errors& errors)
     {
         ++measured_;
-        exact_ += errors.exact() ? 1 : 0;
         worst_ = {larger(worst_.recIn, errors.recIn), larger(worst_.recOut, errors.recOut),
                   larger(worst_.source, errors.source)};
     }
+    void add(Ending ending) { ++endings_[static_cast<int>(ending)]; }
+    void add(const RollTiming& timing)
+    {
+        for (const auto& write : {timing.editOn, timing.editOff}) {
+            if (!write)
+                continue;
+            lateness_.add(std::chrono::duration<double, std::milli>(write->written - write->planned).count());
+            spread_.add(write->spread);
+        }
+    }
     void printSummary(int edits) const
     {
-        std::printf("  %d edits, %d exact; worst: rec in %+d, rec out %+d, src vs rec %+d", edits, exact_,
-                    worst_.recIn, worst_.recOut, worst_.source);
+        std::printf("  %d edits: %d exact, %d missed (nothing recorded), %d reported not exact, %d failed, "
+                    "%d SILENT MISSES\n",
+                    edits, count(Ending::Exact), count(Ending::Missed), count(Ending::ReportedInexact),
+                    count(Ending::Failed), count(Ending::Silent));
+        std::printf("  worst: rec in %+d, rec out %+d, src vs rec %+d", worst_.recIn, worst_.recOut, worst_.source);
         if (measured_ < edits)
             std::printf("; %d not measured", edits - measured_);
-        std::printf("\n\n");
+        std::printf("\n  writes late by: %s\n  spread at firing: %s\n\n", lateness_.text("ms").c_str(),
+                    spread_.text("frames").c_str());
     }
 
 private:
+    int count(Ending ending) const { return endings_[static_cast<int>(ending)]; }
+
     int measured_ = 0;
-    int exact_ = 0;
+    int endings_[5] = {};
     Errors worst_;
+    Figures lateness_;
+    Figures spread_;
 };
 
 std::string joined(const std::vector<std::string>& texts)
@@ -249,8 +350,37 @@ std::string joined(const std::vector<std::string>& texts)
     return all;
 }
 
-// Performs one edit; prints its line and, when its recording could be measured, returns it.
-std::optional<Errors> performEdit(EngineRig& rig, TapeRecord& tape, int number, const Points& points)
+bool contains(const std::vector<std::string>& texts, const std::string& text)
+{
+    return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// How the edit ended: what it reported against what the tape holds.
+Ending endingOf(const EditOutcome& outcome, const std::optional<Segment>& made, const std::optional<Errors>& errors,
+                const std::vector<std::string>& statuses)
+{
+    const bool reportedExact = outcome.kind == EditOutcome::Kind::Completed && outcome.exact;
+    if (reportedExact)
+        return errors && errors->exact() ? Ending::Exact : Ending::Silent;
+    if (outcome.onTape) {
+        // Logged with the frames it reports: they must be the tape's.
+        const bool asReported = made && outcome.recorded && outcome.recorded->first == made->recFirst
+            && outcome.recorded->end == made->recLast + 1;
+        return asReported ? Ending::ReportedInexact : Ending::Silent;
+    }
+    if (contains(statuses, "EDIT MISSED - NOTHING RECORDED"))
+        return made ? Ending::Silent : Ending::Missed;
+    return Ending::Failed;
+}
+
+void printErrors(const Errors& errors, const Segment& made)
+{
+    std::printf("%+6d  %+7d  %+10d%s%s\n", errors.recIn, errors.recOut, errors.source,
+                errors.channelsRight ? "" : "  channels ", errors.channelsRight ? "" : made.channels.c_str());
+}
+
+// Performs one edit; prints its line and tells the table how it went.
+void performEdit(EngineRig& rig, TapeRecord& tape, Table& table, int number, const Points& points)
 {
     rig.chooseMode(points.mode);
     rig.setPoints(*rig.player, rig.label(points.playIn), rig.label(points.playIn + points.length));
@@ -262,37 +392,39 @@ std::optional<Errors> performEdit(EngineRig& rig, TapeRecord& tape, int number, 
                 rig.label(points.recIn).c_str());
     std::string fault;
     const std::optional<Segment> made = tape.added(rig.segments(), fault);
-    if (outcome.kind != EditOutcome::Kind::Completed) {
-        const auto statuses = rig.progress.statuses();
-        std::printf("not completed: %s%s%s\n", joined({statuses.begin() + statusesBefore, statuses.end()}).c_str(),
+    const auto all = rig.progress.statuses();
+    const std::vector<std::string> statuses(all.begin() + statusesBefore, all.end());
+    std::optional<Errors> errors;
+    if (made)
+        errors = errorsOf(*made, points);
+    const Ending ending = endingOf(outcome, made, errors, statuses);
+    table.add(ending);
+    table.add(outcome.timing);
+    if (errors)
+        table.add(*errors);
+    if (outcome.kind != EditOutcome::Kind::Completed || !outcome.exact)
+        std::printf("%s%s%s%s\n", ending == Ending::Silent ? "SILENT MISS: " : "", joined(statuses).c_str(),
                     fault.empty() ? "" : "; tape: ", fault.c_str());
-        return std::nullopt;
-    }
-    if (!made) {
+    else if (!errors)
         std::printf("%s\n", fault.c_str());
-        return std::nullopt;
-    }
-    const Errors errors = errorsOf(*made, points);
-    std::printf("%+6d  %+7d  %+10d%s%s\n", errors.recIn, errors.recOut, errors.source,
-                errors.channelsRight ? "" : "  channels ", errors.channelsRight ? "" : made->channels.c_str());
-    return errors;
+    else
+        printErrors(*errors, *made);
 }
 
-void run(const Profile& profile, int edits)
+void run(const Profile& profile, int edits, bool realTime)
 {
-    std::printf("%s: %s\n", profile.name, profile.description);
+    RealTimeScheduling::allow(realTime);
+    std::printf("%s: %s; %s\n", profile.name, profile.description,
+                realTime ? "real-time scheduling where allowed" : "no real-time scheduling");
     std::printf("  edit  mode      length  player in    recorder in  rec in  rec out  src vs rec\n");
-    std::optional<BusyCore> busy;
-    if (profile.otherCoreBusy)
-        busy.emplace();
+    BusyCores busy(profile.busyCores);
     EngineRig rig(profile.options, insertAll);
     rig.request.adjust = profile.adjust;
     Layout layout(rig);
     TapeRecord tape;
     Table table;
     for (int index = 0; index < edits; ++index) {
-        if (const auto errors = performEdit(rig, tape, index + 1, layout.next(index, edits)))
-            table.add(*errors);
+        performEdit(rig, tape, table, index + 1, layout.next(index, edits));
         // Each edit starts from parked decks: the recorder's cue to the out point ends first.
         decktest::waitFor([&] { return !rig.recorder->cueInProgress(); }, 30000);
     }
@@ -315,7 +447,7 @@ bool isCount(const char* text)
 
 void printUsage()
 {
-    std::fprintf(stderr, "usage: bench_edit_accuracy [profile...] [edits]\nprofiles:");
+    std::fprintf(stderr, "usage: bench_edit_accuracy [--realtime on|off|both] [profile...] [edits]\nprofiles:");
     for (const Profile& profile : profiles)
         std::fprintf(stderr, " %s", profile.name);
     std::fprintf(stderr, "\n");
@@ -328,9 +460,13 @@ int main(int argc, char* argv[])
     // Lines reach a log file as they are printed: a long run can be followed.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     int edits = 20;
+    std::vector<bool> realTime{true};
     std::vector<const Profile*> chosen;
     for (int arg = 1; arg < argc; ++arg) {
-        if (isCount(argv[arg])) {
+        if (std::strcmp(argv[arg], "--realtime") == 0 && arg + 1 < argc) {
+            const std::string choice = argv[++arg];
+            realTime = choice == "both" ? std::vector<bool>{true, false} : std::vector<bool>{choice != "off"};
+        } else if (isCount(argv[arg])) {
             edits = std::atoi(argv[arg]);
         } else if (const Profile* profile = profileNamed(argv[arg])) {
             chosen.push_back(profile);
@@ -343,7 +479,9 @@ int main(int argc, char* argv[])
         for (const Profile& profile : profiles)
             chosen.push_back(&profile);
     }
-    for (const Profile* profile : chosen)
-        run(*profile, edits);
+    for (const Profile* profile : chosen) {
+        for (const bool withRealTime : realTime)
+            run(*profile, edits, withRealTime);
+    }
     return 0;
 }

@@ -2,20 +2,25 @@
 // STOP pressed as their keys press them, performed on the operator thread, each edit logged
 // by the panel in edl.txt; on virtual decks behind USB adapters whose lines refuse (NAK) and
 // garble now and then. ALL STOP is pressed at a random moment in one edit out of ten, and each
-// deck is unplugged for 3 s once and plugged back. Every edit is checked on the recorder's
-// tape, the log against the tape, and the process's resident memory and threads from the
-// start to the end.
+// deck is unplugged for 3 s once and plugged back. The recorder refuses edit off now and then
+// (a few times, or more than the edit tries, so that its record guard must stop it), and is
+// pulled out while it records, one edit in a hundred, for 2 s. Every edit is checked on the
+// recorder's tape, the log against the tape, and the process's resident memory and threads
+// from the start to the end.
 //
 //   bench_soak [--check] [edits] [seed]
 //
 // 500 edits by default; a seed is drawn when none is given, and printed: a run can be
 // repeated. With --check the run fails (status 1) on any fault: a logged edit that is not
-// exactly on the tape (or not on it at all), an edit logged twice, a completed edit not
-// logged, a recording where no edit was, a recorder still recording once an edit has ended,
-// a recording that went on more than a second past ALL STOP. A crash ends the run as crashes
-// do.
+// exactly as it says on the tape (or not on it at all), an edit logged twice, "Edit Completed"
+// for an edit the tape does not show exactly, a completed edit not logged, a recording where
+// no edit was, a recorder still recording once its guard has let go, frames recorded past an
+// edit's end beyond what the record guard reported, a recording that went on more than a
+// second past ALL STOP. A crash ends the run as crashes do.
 #include "deck/LongWaits.h"
+#include "deck/RecordGuard.h"
 #include "tests/e2e/EditRig.h"
+#include "tools/decksim/DeckCommand.h"
 #include "tools/decksim/TimeCode.h"
 #include "ui/Gui.h"
 
@@ -105,15 +110,33 @@ private:
     int recorderCursor_ = 10 * labels_;
 };
 
-enum class Disturbance { None, AllStop, UnplugPlayer, UnplugRecorder };
+enum class Disturbance { None, AllStop, UnplugPlayer, UnplugRecorder, RefuseEditOff, PullRecorderWhileRecording };
+
+constexpr int editsPerRefusedEditOff = 25;
+constexpr int editsPerPullWhileRecording = 100;
+// Edit off refused this many times in a row: fewer than the edit tries, or more.
+constexpr int refusalsTheEditOutlasts = 2;
+constexpr int refusalsTheGuardMustOutlast = 8;
+constexpr auto pulledWhileRecordingFor = std::chrono::seconds(2);
 
 // ALL STOP in one edit of each ten; the player unplugged at 30 % of the run, the recorder at
-// 70 % (edits 150 and 350 of 500).
+// 70 % (edits 150 and 350 of 500); edit off refused in one edit of each 25, the recorder pulled
+// out while it records in one of each 100.
 std::vector<Disturbance> disturbances(int edits, std::mt19937& random)
 {
     std::vector<Disturbance> planned(edits, Disturbance::None);
-    for (int first = 0; first + editsPerAbort <= edits; first += editsPerAbort)
-        planned[std::uniform_int_distribution(first, first + editsPerAbort - 1)(random)] = Disturbance::AllStop;
+    const auto scatter = [&](int every, Disturbance disturbance) {
+        for (int first = 0; first + every <= edits; first += every) {
+            int at = std::uniform_int_distribution(first, first + every - 1)(random);
+            while (planned[at] != Disturbance::None && at + 1 < first + every)
+                ++at;
+            if (planned[at] == Disturbance::None)
+                planned[at] = disturbance;
+        }
+    };
+    scatter(editsPerAbort, Disturbance::AllStop);
+    scatter(editsPerRefusedEditOff, Disturbance::RefuseEditOff);
+    scatter(editsPerPullWhileRecording, Disturbance::PullRecorderWhileRecording);
     planned[edits * 3 / 10] = Disturbance::UnplugPlayer;
     planned[edits * 7 / 10] = Disturbance::UnplugRecorder;
     return planned;
@@ -236,13 +259,19 @@ bool exactOnTape(const std::vector<Segment>& near, const Points& points)
     return errors && errors->exact();
 }
 
-enum class Outcome { Completed, Aborted, NotMade };
+// Completed: "Edit Completed"; Reported: completed and logged, not exact, saying so ("EDIT
+// OVERRAN BY n FRAMES"); Failed: "EDIT FAILED - ...", nothing logged.
+enum class Outcome { Completed, Reported, Failed, Aborted, NotMade };
 
 const char* outcomeName(Outcome outcome)
 {
     switch (outcome) {
     case Outcome::Completed:
         return "completed";
+    case Outcome::Reported:
+        return "completed, reported not exact";
+    case Outcome::Failed:
+        return "failed";
     case Outcome::Aborted:
         return "aborted";
     case Outcome::NotMade:
@@ -259,12 +288,18 @@ struct Tally {
     int allStopsAfterTheEdit = 0;   // the edit was over before the moment came
     int lostDeck = 0;               // aborted by an unplugged deck
     int notMade = 0;                // refused before anything was recorded
+    int reported = 0;               // completed not exactly, and said so
+    int failed = 0;                 // EDIT FAILED, the guard stopping the recorder
+    std::vector<double> backToStoppedMs;  // a pulled recorder plugged back, until out of record
 };
 
-// An edit log line's edit number and recorder in point (the columns the panel writes).
+// An edit log line's edit number, player in point and recorder in and out points (the columns
+// the panel writes).
 struct LogLine {
     int number;
+    std::string playIn;
     std::string recIn;
+    std::string recOut;
 };
 
 std::optional<LogLine> parseLogLine(const std::string& line)
@@ -275,7 +310,8 @@ std::optional<LogLine> parseLogLine(const std::string& line)
         words.push_back(word);
     if (words.size() < 5)
         return std::nullopt;
-    return LogLine{std::atoi(words.front().c_str()), words[words.size() - 2]};
+    return LogLine{std::atoi(words.front().c_str()), words[words.size() - 4], words[words.size() - 2],
+                   words.back()};
 }
 
 class Soak {
@@ -337,7 +373,11 @@ private:
         const Disturbance disturbance = planned_[index];
         int pressedAt = 0;
         std::optional<DuringEdit> during;
-        if (disturbance != Disturbance::None)
+        if (disturbance == Disturbance::RefuseEditOff)
+            refuseEditOff();
+        else if (disturbance == Disturbance::PullRecorderWhileRecording)
+            during.emplace(momentWhileRecording(points), [this] { pullRecorderWhileRecording(); });
+        else if (disturbance != Disturbance::None)
             during.emplace(randomMoment(points), actionOf(disturbance, pressedAt));
         const auto began = SteadyClock::now();
         rig_.panel().bautostart.click();
@@ -376,6 +416,14 @@ private:
             return Outcome::Completed;
         if (rig_.statusShown("EDIT ABORTED"))
             return Outcome::Aborted;
+        const auto shown = [this](const std::string& start) {
+            return std::any_of(rig_.statusHistory.begin(), rig_.statusHistory.end(),
+                               [&start](const std::string& text) { return text.rfind(start, 0) == 0; });
+        };
+        if (shown("EDIT OVERRAN BY "))
+            return Outcome::Reported;
+        if (shown("EDIT FAILED - "))
+            return Outcome::Failed;
         return Outcome::NotMade;
     }
 
@@ -389,10 +437,51 @@ private:
             std::chrono::duration<double>(std::uniform_real_distribution(0.0, span)(random_)));
     }
 
+    // A moment within the recording: after the edit's cueing and set pauses, as slow as seen
+    // so far, and before its out point.
+    SteadyClock::duration momentWhileRecording(const Points& points)
+    {
+        const double recorded = static_cast<double>(points.length) / labels();
+        const double into = std::uniform_real_distribution(0.2, std::max(0.3, recorded - 0.3))(random_);
+        return slowestOverhead_ + std::chrono::duration_cast<SteadyClock::duration>(std::chrono::duration<double>(into));
+    }
+
+    void refuseEditOff()
+    {
+        refusedEditOffs_ = std::exchange(alternate_, !alternate_) ? refusalsTheGuardMustOutlast : refusalsTheEditOutlasts;
+        rig_.decks.refuse(Role::Recorder, decksim::DeckCommand::EditOff, refusedEditOffs_);
+    }
+
+    // The last frame recorded over or after the edit's stretch.
+    int lastRecorded(const Points& points) const
+    {
+        int last = -1;
+        for (const Segment& segment : segmentsNear(rig_.segments(), points, 30 * labels()))
+            if (segment.recFirst >= points.recIn - labels())
+                last = std::max(last, segment.recLast);
+        return last;
+    }
+
+    // Pulled out while it records, and plugged back: the time until it is out of record.
+    void pullRecorderWhileRecording()
+    {
+        rig_.decks.unplug(Role::Recorder);
+        std::this_thread::sleep_for(pulledWhileRecordingFor);
+        recorderBackAt_ = rig_.decks.positionFrames(Role::Recorder);
+        const auto back = SteadyClock::now();
+        rig_.decks.plugBack(Role::Recorder);
+        const auto until = back + std::chrono::seconds(5);
+        while ((rig_.decks.statusBytes(Role::Recorder)[1] & recordBit) != 0 && SteadyClock::now() < until)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        tally_.backToStoppedMs.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - back).count());
+    }
+
     void learnOverhead(SteadyClock::duration took, const Points& points)
     {
         const auto recorded = std::chrono::duration<double>(static_cast<double>(points.length + points.overrun) / labels());
-        fastestOverhead_ = std::min(fastestOverhead_, took - std::chrono::duration_cast<SteadyClock::duration>(recorded));
+        const auto overhead = took - std::chrono::duration_cast<SteadyClock::duration>(recorded);
+        fastestOverhead_ = std::min(fastestOverhead_, overhead);
+        slowestOverhead_ = std::max(slowestOverhead_, overhead);
     }
 
     std::function<void()> actionOf(Disturbance disturbance, int& pressedAt)
@@ -426,9 +515,19 @@ private:
     // The next edit is laid out past that.
     void allowForAPulledRecorder(int index)
     {
-        if (!recorderBackAt_)
-            return;
-        recordedUpTo_[index] = std::max(recordedUpTo_[index], *recorderBackAt_ + 2 * labels());
+        if (recorderBackAt_)
+            recordedUpTo_[index] = std::max(recordedUpTo_[index], *recorderBackAt_ + 2 * labels());
+        // A recorder that refused edit off records on until its guard has stopped it, as far as
+        // the guard says: not a frame further.
+        if (const auto past = rig_.recorder->recordGuard().framesPastTheEnd(); past && rig_.statusShown(RecordGuard::alarmText)) {
+            const int end = points_[index].recEnd();
+            const int recordedTo = lastRecorded(points_[index]) + 1;
+            if (recordedTo > end + *past + 1)
+                fault(index, "recorded " + std::to_string(recordedTo - end) + " frames past its end, the guard said "
+                                 + std::to_string(*past));
+            recordedUpTo_[index] = std::max(recordedUpTo_[index], end + *past + labels());
+        }
+        refusedEditOffs_ = 0;
         layout_.recorderPast(recordedUpTo_[index]);
     }
 
@@ -446,6 +545,10 @@ private:
         }
         for (VCR* deck : {rig_.player.get(), rig_.recorder.get()})
             serveUntil([deck] { return !deck->cueInProgress(); }, std::chrono::seconds(30));
+        // A recorder its guard is still stopping takes no edit: the next waits for it.
+        if (!serveUntil([this] { return !rig_.recorder->recordGuard().active(); }, std::chrono::seconds(10)))
+            fault(index, "the record guard has not stopped the recorder after 10 s");
+        rig_.decks.allow(Role::Recorder, decksim::DeckCommand::EditOff);
     }
 
     bool recorderRecording()
@@ -467,6 +570,12 @@ private:
         if (outcome == Outcome::Completed) {
             ++tally_.completed;
             tally_.completedExact += exact ? 1 : 0;
+            if (!exact)
+                fault(index, "\"Edit Completed\" for an edit the tape does not show exactly (" + onTape(near, points) + ")");
+        } else if (outcome == Outcome::Reported) {
+            ++tally_.reported;
+        } else if (outcome == Outcome::Failed) {
+            ++tally_.failed;
         } else if (outcome == Outcome::Aborted) {
             ++tally_.lostDeck;
         } else {
@@ -551,6 +660,20 @@ private:
         return all;
     }
 
+    // The edit as its log line has it: an edit whose edit off came late is logged with the
+    // frames it really recorded.
+    Points asLogged(const Points& planned, const LogLine& line) const
+    {
+        Points logged = planned;
+        const auto frameOf = [this](const std::string& text) {
+            return decksim::TimeCode::parse(text, faultyDecks.timeBase).value_or(-1);
+        };
+        logged.playIn = frameOf(line.playIn);
+        logged.recIn = frameOf(line.recIn);
+        logged.length = frameOf(line.recOut) - logged.recIn;
+        return logged;
+    }
+
     // The edit whose recorder in point a log line names, or nothing.
     std::optional<std::size_t> editLogged(const LogLine& line) const
     {
@@ -581,12 +704,12 @@ private:
                 logFault("log line " + std::to_string(lines) + " is numbered " + std::to_string(line->number));
             if (++timesLogged[*index] == 2)
                 logFault("edit " + std::to_string(*index + 1) + " logged twice");
-            const Points& points = points_[*index];
-            const auto near = segmentsNear(all, points, labels());
-            if (exactOnTape(near, points))
+            const Points logged = asLogged(points_[*index], *line);
+            const auto near = segmentsNear(all, logged, labels());
+            if (exactOnTape(near, logged))
                 ++exactLogged;
             else
-                logFault("edit " + std::to_string(*index + 1) + " logged but not exactly on the tape (" + onTape(near, points)
+                logFault("edit " + std::to_string(*index + 1) + " logged but not as the tape has it (" + onTape(near, logged)
                          + "): " + text);
         }
         for (std::size_t index = 0; index < outcomes_.size(); ++index) {
@@ -639,8 +762,17 @@ private:
         std::printf("aborted by ALL STOP: %d (%d more came after their edit had ended); most frames recorded past "
                     "the press: %d\n",
                     tally_.aborted, tally_.allStopsAfterTheEdit, tally_.mostFramesPastPress);
+        std::printf("completed not exactly and said so (logged as recorded): %d; failed (EDIT FAILED): %d\n",
+                    tally_.reported, tally_.failed);
         std::printf("ended by an unplugged deck: %d; not made: %d; faults: %zu\n", tally_.lostDeck, tally_.notMade,
                     faults_.size());
+        if (!tally_.backToStoppedMs.empty()) {
+            std::vector<double> sorted = tally_.backToStoppedMs;
+            std::sort(sorted.begin(), sorted.end());
+            std::printf("recorder pulled out while recording: %zu times; plugged back to out of record: median %.0f ms, "
+                        "worst %.0f ms\n",
+                        sorted.size(), sorted[sorted.size() / 2], sorted.back());
+        }
         std::printf("memory: RSS %ld kB at start, %ld kB now, growth %+ld kB (%+ld kB since edit %d)\n", start_.rssKb,
                     now.rssKb, now.rssKb - start_.rssKb, now.rssKb - warm_->rssKb, warmAt_);
         std::printf("threads: %ld at start, %ld now\n\n", start_.threads, now.threads);
@@ -659,6 +791,12 @@ private:
     std::optional<int> recorderBackAt_;
     std::vector<Outcome> outcomes_;
     SteadyClock::duration fastestOverhead_ = std::chrono::seconds(3);
+    // Until edits have been seen, the recording is taken to begin this long after DO EDIT.
+    SteadyClock::duration slowestOverhead_ = std::chrono::seconds(2);
+    // Edit off refused this many times in the edit under way; the next refusal outlasts the
+    // edit's own tries when this one did not.
+    int refusedEditOffs_ = 0;
+    bool alternate_ = false;
     Tally tally_;
     std::vector<std::string> faults_;
     std::set<std::string> logFaultsSaid_;

@@ -125,7 +125,8 @@ void RecordGuard::sayFramesPastTheEnd()
 {
     // The deck stopped where its recording ended, give or take the frame it took to stop.
     const auto reading = recorder_.readTimeCode();
-    const std::string past = reading ? std::to_string(std::max(0, reading->frame - recordEnd_)) : "unknown";
+    framesPast_ = reading ? std::max(0, reading->frame - recordEnd_) : -1;
+    const std::string past = reading ? std::to_string(framesPast_) : "unknown";
     Utils::OutLine("Record VCR: recorder stopped, " + past + " frames recorded past the end of the edit");
 }
 
@@ -133,4 +134,10 @@ bool RecordGuard::pause(std::chrono::milliseconds span)
 {
     std::unique_lock lock(mutex_);
     return !changed_.wait_for(lock, span, [this] { return stopping_; });
+}
+
+std::optional<int> RecordGuard::framesPastTheEnd() const
+{
+    const int past = framesPast_;
+    return past < 0 ? std::nullopt : std::optional(past);
 }

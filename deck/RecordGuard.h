@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 class VCR;
@@ -42,6 +43,10 @@ public:
     // has stopped (false); empty for none.
     void onAlarm(std::function<void(bool stillRecording)> listener);
 
+    // What the guard said when it last stopped the recorder: the frames recorded past the
+    // end of the edit (nothing when the time code could not be read, or before any).
+    std::optional<int> framesPastTheEnd() const;
+
     static constexpr const char* alarmText = "RECORDER STILL RECORDING";
 
 private:
@@ -61,6 +66,8 @@ private:
     VCR& recorder_;
     std::atomic<State> state_{State::Clear};
     std::atomic<int> recordEnd_{0};
+    // Frames past the end at the last stop, or -1.
+    std::atomic<int> framesPast_{-1};
     std::function<void(bool)> listener_;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -376,13 +376,17 @@ bool EditRoll::synchronise(bool& synchronised)
         progress_.step(EditStep::Synchronised);
         return true;
     }
-    // A nudge is only as good as the offset it corrects: estimates still settling, or too
-    // wide to say by how much the player is off, are narrowed by more readings first.
-    const double halfWidth = (playerPosition_.spread() + recorderPosition_.spread()) / 2;
-    if (!playerPosition_.settled() || !recorderPosition_.settled() || halfWidth > nudgeableHalfWidth)
+    // A nudge is only as good as the offset it corrects: estimates still settling are read
+    // more first. Narrow ones say by how much the player is off; wide ones (a slow line) still
+    // say which way when the player is off by more than they are wide, and a nudge by the
+    // middle then brings the player nearer, never past the half frame by more than that.
+    if (!playerPosition_.settled() || !recorderPosition_.settled())
         return true;
+    const double halfWidth = (playerPosition_.spread() + recorderPosition_.spread()) / 2;
     const auto now = Clock::now();
     const double lead = playerPosition_.at(now) - recorderPosition_.at(now) - (plan_.playIn - plan_.recIn);
+    if (halfWidth > nudgeableHalfWidth && std::abs(leadTarget - lead) <= halfWidth)
+        return true;
     return nudges_++ < maxNudges && nudge(leadTarget - lead);
 }
 

@@ -12,6 +12,7 @@
 namespace {
 
 std::atomic<bool> refusalSaid{false};
+std::atomic<bool> allowed{true};
 
 // The highest priority the user may take: the limit, unless the process is privileged.
 int allowedPriority()
@@ -24,8 +25,15 @@ int allowedPriority()
 
 }
 
+void RealTimeScheduling::allow(bool allowedNow)
+{
+    allowed = allowedNow;
+}
+
 RealTimeScheduling::RealTimeScheduling()
 {
+    if (!allowed)
+        return;
     sched_param previous{};
     if (pthread_getschedparam(pthread_self(), &previousPolicy_, &previous) != 0)
         return;

@@ -12,6 +12,8 @@ public:
     RealTimeScheduling& operator=(const RealTimeScheduling&) = delete;
 
     bool active() const { return active_; }
+    // Whether rolls ask for real-time scheduling at all (a benchmark compares both).
+    static void allow(bool allowed);
 
     // The priority asked for; the limit the user is given may lower it.
     static constexpr int priority = 10;

@@ -1,11 +1,16 @@
 #include "ui/EVCRPanel.h"
 
+#include "assembly/EventEdits.h"
+#include "assembly/EventPerformer.h"
+#include "assembly/EventPoints.h"
+#include "assembly/EventRefused.h"
 #include "deck/InvalidTimeCode.h"
 #include "deck/LongWaits.h"
 #include "deck/RecordGuard.h"
 #include "deck/VCR.h"
 #include "engine/EditEngine.h"
 #include "ui/EVCR.h"
+#include "ui/EditListLink.h"
 #include "ui/EditLog.h"
 #include "ui/Gui.h"
 #include "ui/OperatorThread.h"
@@ -269,6 +274,21 @@ void EVCRPanel::autoedit()
 {
     ui::OperatorThread::Sequence sequence;
     const EditRequest request = requestNow();
+    const auto holdsLoaded = [&request](const Loaded& loaded) {
+        const EditRequest& held = loaded.panels;
+        return held.playIn == request.playIn && held.playOut == request.playOut && held.recIn == request.recIn
+            && held.recOut == request.recOut && held.mode == request.mode;
+    };
+    const std::optional<Loaded> loaded = loaded_ && holdsLoaded(*loaded_) ? loaded_ : std::nullopt;
+    last_ = LastEdit{request, loaded};
+    if (loaded)
+        performEvent(*loaded);
+    else
+        performPanels(request);
+}
+
+void EVCRPanel::performPanels(const EditRequest& request)
+{
     const bool logging = svcr->settings().log;
     PointsLocked locked(*pvcr, *rvcr);
     ui::SequenceClock clock;
@@ -276,10 +296,123 @@ void EVCRPanel::autoedit()
     // An edit the recorder confirmed is logged, even when a stop came afterwards.
     if (outcome.onTape && logging)
         logedit(request, outcome);
+    if (outcome.onTape) {
+        EventOutcome performed;
+        performed.kind = outcome.kind;
+        performed.edits = {outcome};
+        tellList({std::nullopt, {request}, performed});
+    }
     if (outcome.kind == EditOutcome::Kind::Aborted)
         showAborted();
     else if (outcome.kind == EditOutcome::Kind::Completed && outcome.exact)
         ShowStatus("Edit Completed");
+}
+
+void EVCRPanel::performEvent(const Loaded& loaded)
+{
+    const EditSettings settings = svcr->settings();
+    std::vector<EventEdit> edits;
+    try {
+        edits = EventEdits::of(loaded.event, loaded.listBase,
+                               {settings.playerPreroll, settings.recorderPreroll, pvcr->adjust()});
+    } catch (const EventRefused& refused) {
+        ShowStatus(refused.what());
+        return;
+    }
+    if (EditListLink* list = list_) {
+        if (const std::string refusal = list->refusal(loaded.event); !refusal.empty()) {
+            ShowStatus(refusal);
+            pvcr->ShowStat(refusal);
+            return;
+        }
+    }
+    EventOutcome outcome;
+    {
+        PointsLocked locked(*pvcr, *rvcr);
+        ui::SequenceClock clock;
+        outcome = EventPerformer(*pvcr, *rvcr, clock, *this).perform(edits);
+        // Several edits leave the last one's points on the decks: the panels show the event
+        // again, so that DO EDIT performs it again.
+        if (edits.size() > 1)
+            showEdit(loaded.panels);
+    }
+    std::vector<EditRequest> requests;
+    bool anyOnTape = false;
+    for (std::size_t index = 0; index < outcome.edits.size(); ++index) {
+        if (outcome.edits[index].onTape && settings.log)
+            logedit(edits[index].request, outcome.edits[index]);
+        anyOnTape = anyOnTape || outcome.edits[index].onTape;
+    }
+    for (const EventEdit& edit : edits)
+        requests.push_back(edit.request);
+    if (anyOnTape)
+        tellList({loaded.event, requests, outcome});
+    if (outcome.kind == EditOutcome::Kind::Aborted)
+        showAborted();
+    else if (outcome.exact(edits.size()))
+        ShowStatus("Edit Completed");
+}
+
+void EVCRPanel::tellList(const ConfirmedEdit& edit)
+{
+    if (EditListLink* list = list_)
+        list->onTape(edit);
+}
+
+void EVCRPanel::setListLink(EditListLink* link)
+{
+    list_ = link;
+}
+
+void EVCRPanel::loadEvent(const Event& event, TimeBase listBase)
+{
+    loaded_.reset();
+    try {
+        showEdit(EventPoints::of(event, listBase));
+    } catch (const InvalidTimeCode&) {
+        ShowStatus(InvalidTimeCode::statusText);
+        return;
+    }
+    loaded_ = Loaded{event, listBase, requestNow()};
+    ShowStatus("EVENT " + std::to_string(event.number) + " LOADED");
+}
+
+void EVCRPanel::recall()
+{
+    if (!last_) {
+        ShowStatus("NO EDIT TO RECALL");
+        return;
+    }
+    const LastEdit last = *last_;
+    loaded_.reset();
+    try {
+        showEdit(last.panels);
+    } catch (const InvalidTimeCode&) {
+        ShowStatus(InvalidTimeCode::statusText);
+        return;
+    }
+    if (last.loaded)
+        loaded_ = Loaded{last.loaded->event, last.loaded->listBase, requestNow()};
+    ShowStatus("LAST EDIT RECALLED");
+}
+
+void EVCRPanel::showEdit(const EditRequest& edit)
+{
+    const std::pair<VCR*, std::pair<std::string, std::string>> decks[] = {
+        {pvcr, {edit.playIn, edit.playOut}},
+        {rvcr, {edit.recIn, edit.recOut}},
+    };
+    for (const auto& [deck, points] : decks) {
+        deck->setfield(points.first, DeckView::Point::In);
+        deck->setfield(points.second, DeckView::Point::Out);
+        deck->setdirectin();
+    }
+    svcr->showLength();
+    if (edit.mode == 0)
+        return;
+    emode = edit.mode;
+    hilightemode();
+    rvcr->setemode(emode);
 }
 
 void EVCRPanel::preview()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "deck/TimeBase.h"
 #include "engine/EditProgress.h"
 #include "engine/EditRequest.h"
+#include "eventlist/Event.h"
 #include "ui/Button.h"
 #include "ui/Label.h"
 #include "ui/Panel.h"
@@ -12,9 +14,12 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class EVCR;
+class EditListLink;
+struct ConfirmedEdit;
 class VCR;
 
 // The edit panel between the two deck panels: edit mode, go-to buttons, preview, the auto
@@ -53,6 +58,19 @@ public:
     void logedit(const EditRequest& request, const EditOutcome& outcome);
     void ShowStatus(const std::string& text);
 
+    // The event list this panel tells of every edit the recorder confirmed, and asks whether
+    // a loaded event can be performed; set once at start-up, before any press.
+    void setListLink(EditListLink* link);
+    // Loads a list's event into the panels (operator thread): its points go to both deck
+    // panels as if typed and entered, its mode to this panel. While the panels still hold
+    // what was loaded, DO EDIT performs the event itself, both edits of a split included.
+    void loadEvent(const Event& event, TimeBase listBase);
+    // Brings back the points and mode DO EDIT last used (and the event it performed, if it
+    // performed one); operator thread.
+    void recall();
+    // The edit as the panels stand now: the points, the mode, the prerolls, the adjust.
+    EditRequest requestNow() const;
+
     // What the edit engine reports.
     void step(EditStep step) override;
     void countdown(EditStep current, const std::string& left) override;
@@ -79,14 +97,36 @@ public:
 
 private:
     std::function<void()> settingsOpener_;
+    // An event loaded into the panels, and the panels' points and mode it left there.
+    struct Loaded {
+        Event event;
+        TimeBase listBase;
+        EditRequest panels;
+    };
+    // What DO EDIT last used.
+    struct LastEdit {
+        EditRequest panels;
+        std::optional<Loaded> loaded;
+    };
+
     void listener(const std::string& command);
     void wire();
     void place();
-    // The edit as the panels stand now: the points, the mode, the prerolls, the adjust.
-    EditRequest requestNow() const;
     void showAborted();
+    // Puts points into both deck panels and sends them to the decks, and the mode into this
+    // panel; a mode of 0 leaves the mode as it is. Throws InvalidTimeCode.
+    void showEdit(const EditRequest& edit);
+    // The edit of the panels' own points: performed, logged, and told to the list.
+    void performPanels(const EditRequest& request);
+    // The loaded event's edits performed one after the other, each logged.
+    void performEvent(const Loaded& loaded);
+    void tellList(const ConfirmedEdit& edit);
 
     // "EDIT ABORTED" is showing and stays through the stop that caused it; on the operator
     // thread only.
     bool abortShown_ = false;
+    // On the operator thread only.
+    std::optional<Loaded> loaded_;
+    std::optional<LastEdit> last_;
+    std::atomic<EditListLink*> list_{nullptr};
 };

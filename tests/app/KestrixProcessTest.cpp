@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -22,7 +23,7 @@ struct Outcome {
 // Runs the program in the folder and collects its standard output until it ends. A program
 // still running after a minute is killed and counts as a failure. The environment asks for the
 // long waits twenty times shorter, which only the test build of the program may grant.
-Outcome runProgram(const char* executable, const std::filesystem::path& folder, const char* argument = nullptr)
+Outcome runProgram(const char* executable, const std::filesystem::path& folder, const std::vector<std::string>& arguments)
 {
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
@@ -36,7 +37,11 @@ Outcome runProgram(const char* executable, const std::filesystem::path& folder, 
             _exit(127);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
         setenv("KESTRIX_SPEEDUP", "20", 1);
-        execl(executable, "kestrix", argument, static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>("kestrix")};
+        for (const std::string& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        execv(executable, argv.data());
         _exit(127);
     }
     close(pipeFds[1]);
@@ -62,6 +67,11 @@ Outcome runProgram(const char* executable, const std::filesystem::path& folder, 
     outcome.elapsed = Clock::now() - start;
     outcome.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return outcome;
+}
+
+Outcome runProgram(const char* executable, const std::filesystem::path& folder, const char* argument = nullptr)
+{
+    return runProgram(executable, folder, argument ? std::vector<std::string>{argument} : std::vector<std::string>{});
 }
 
 // The shipped program.
@@ -138,7 +148,8 @@ TEST(KestrixProcessTest, OptionsPrintAndEndWithStatus0WithoutStartingUp)
     Outcome help = runKestrix(dir.path(), "--help");
     EXPECT_EQ(help.exitStatus, 0);
     for (const char* part : {"KESTRIX_Settings.txt", "edl.txt", "PlayVCRCOMPort", "TimeBase",
-                             "30, 29.97, 29.97DF or 25", "Ctrl+Return", "Exit statuses"})
+                             "30, 29.97, 29.97DF or 25", "Ctrl+Return", "Exit statuses", "--list FILE", "kestrix.edl",
+                             "Ctrl+L", "  2  the event list file"})
         EXPECT_NE(help.console.find(part), std::string::npos) << part;
 
     Outcome ports = runKestrix(dir.path(), "--list-ports");
@@ -150,3 +161,40 @@ TEST(KestrixProcessTest, OptionsPrintAndEndWithStatus0WithoutStartingUp)
 }
 
 } // namespace
+
+// The event list is read after the settings and before any deck: a list file that exists and
+// cannot be read ends the program with its own status and says why; one that can is read with
+// its oddities said, each with its line.
+TEST(KestrixProcessTest, AnEventListThatCannotBeReadEndsWithStatus2BeforeAnyDeckAndOneThatCanIsRead)
+{
+    TempDir dir;
+    writeFile(dir.file("KESTRIX_Settings.txt"), validSettings);
+    const std::string dropFrame = "TITLE: DF\nFCM: DROP FRAME\n\n001  TAPE1    V     C        "
+                                  "00:00:10:00 00:00:11:00 00:01:00:00 00:01:01:00\n";
+    writeFile(dir.file("kestrix.edl"), dropFrame);
+    std::filesystem::create_directory(dir.file("folder.edl"));
+    const std::pair<std::vector<std::string>, std::string> unreadable[] = {
+        {{}, "Event list not read: kestrix.edl: "},
+        {{"--list", "folder.edl"}, "Event list not read: cannot read the list folder.edl: "},
+    };
+    for (const auto& [arguments, said] : unreadable) {
+        const Outcome outcome = runProgram(KESTRIX_TESTABLE_EXE, dir.path(), arguments);
+        EXPECT_EQ(outcome.exitStatus, 2) << outcome.console;
+        EXPECT_NE(outcome.console.find("\n" + said), std::string::npos) << outcome.console;
+        EXPECT_EQ(outcome.console.find("Serial Port"), std::string::npos) << "no deck was touched";
+    }
+
+    const Outcome missingFile = runProgram(KESTRIX_TESTABLE_EXE, dir.path(), std::vector<std::string>{"--list"});
+    EXPECT_EQ(missingFile.exitStatus, 2);
+    EXPECT_EQ(missingFile.console, "kestrix: --list needs the event list's FILE\n");
+
+    // Without an FCM: line the list counts as the time base does, and says so.
+    writeFile(dir.file("mine.edl"), "TITLE: MINE\n\n001  TAPE1    V     C        "
+                                    "00:00:10:00 00:00:11:00 00:01:00:00 00:01:01:00\n");
+    const Outcome read = runProgram(KESTRIX_TESTABLE_EXE, dir.path(), {"--list", "mine.edl"});
+    EXPECT_NE(read.console.find("\nEvent list mine.edl: line 3: "), std::string::npos) << read.console;
+    EXPECT_NE(read.console.find("\nEvent list mine.edl: 1 event\n \nSerial Port /dev/kestrix-none-1 not available"),
+              std::string::npos)
+        << read.console;
+    EXPECT_EQ(read.exitStatus, 0);
+}

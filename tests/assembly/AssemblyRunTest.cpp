@@ -109,9 +109,9 @@ TEST(AssemblyRun, AReelNoOneMountsStopsTheRunBeforeItsEventAndARetryAsksAgain)
 TEST(AssemblyRun, TheFirstEventInDoubtStopsTheRunWithTheDecksStoppedAndIsRetriedOrSkipped)
 {
     Bench bench(oneReel);
-    bench.performer.then(2, EventOutcome::Kind::NotExact, "EDIT OVERRAN BY 3 FRAMES");
-    bench.performer.then(4, EventOutcome::Kind::Failed, "EDIT MISSED - NOTHING RECORDED");
-    bench.performer.then(4, EventOutcome::Kind::Failed, "RECORDER: RECORD INHIBIT");
+    bench.performer.then(2, EventResult::Kind::NotExact, "EDIT OVERRAN BY 3 FRAMES");
+    bench.performer.then(4, EventResult::Kind::Failed, "EDIT MISSED - NOTHING RECORDED");
+    bench.performer.then(4, EventResult::Kind::Failed, "RECORDER: RECORD INHIBIT");
     AssemblyRun run = bench.run(setupOf(AssemblyMode::ListOrder, "A"));
 
     const AssemblyOutcome first = run.start();
@@ -146,7 +146,7 @@ TEST(AssemblyRun, AllStopEndsTheRunAtTheEventItStopped)
     {
         Bench during(oneReel);
         during.performer.whenStarting(2, [&] { during.clock.abort(); });
-        during.performer.then(2, EventOutcome::Kind::Aborted, "EDIT ABORTED");
+        during.performer.then(2, EventResult::Kind::Aborted, "EDIT ABORTED");
         const AssemblyOutcome outcome = during.run(setupOf(AssemblyMode::ListOrder, "A")).start();
         EXPECT_EQ(outcome.kind, Kind::Stopped);
         EXPECT_EQ(outcome.event, indexOf(during.list, 2));
@@ -212,7 +212,7 @@ TEST(AssemblyRun, AResumedRunRecordsOnlyWhatTheJournalDoesNotHaveOnTape)
     TempDir dir;
     const std::string path = dir.file("programme.edl.journal");
     Bench first(oneReel);
-    first.performer.then(3, EventOutcome::Kind::Failed, "EDIT FAILED - NOTHING RECORDED");
+    first.performer.then(3, EventResult::Kind::Failed, "EDIT FAILED - NOTHING RECORDED");
     AssemblyJournal journal(path);
     ASSERT_EQ(first.run(setupOf(AssemblyMode::ListOrder, "A"), &journal).start().kind, Kind::Stopped);
 
@@ -238,7 +238,7 @@ TEST(AssemblyRun, AResumedRunRecordsOnlyWhatTheJournalDoesNotHaveOnTape)
 
     // A run that does not resume records everything and the journal forgets it first.
     Bench fresh(oneReel);
-    fresh.performer.then(1, EventOutcome::Kind::Failed, "EDIT FAILED - NOTHING RECORDED");
+    fresh.performer.then(1, EventResult::Kind::Failed, "EDIT FAILED - NOTHING RECORDED");
     AssemblyJournal last = AssemblyJournal::load(path);
     EXPECT_EQ(fresh.run(setupOf(AssemblyMode::ListOrder, "A"), &last).start().kind, Kind::Stopped);
     EXPECT_TRUE(AssemblyJournal::load(path).onTape(fresh.list).empty());

@@ -5,7 +5,7 @@
 // keeps what the run reported.
 
 #include "assembly/AssemblyProgress.h"
-#include "assembly/EventPerformer.h"
+#include "assembly/AssemblyDecks.h"
 #include "engine/EditClock.h"
 #include "engine/EditProgress.h"
 #include "eventlist/CmxReader.h"
@@ -54,9 +54,9 @@ private:
 
 // Performs events as a script says: by default each is recorded on its marked frames at
 // once; an event may be given outcomes for its next tries, and an action run as it starts.
-class ScriptedPerformer : public EventPerformer {
+class ScriptedPerformer : public AssemblyDecks {
 public:
-    EventOutcome perform(const Event& event, TimeBase, EditProgress& progress) override
+    EventResult perform(const Event& event, TimeBase, EditProgress& progress) override
     {
         performed.push_back(event.number);
         progress.step(EditStep::CuePlayer);
@@ -64,13 +64,13 @@ public:
             action->second();
         auto& queued = outcomes_[event.number];
         if (!queued.empty()) {
-            EventOutcome outcome = queued.front();
+            EventResult outcome = queued.front();
             queued.erase(queued.begin());
             return outcome;
         }
         progress.step(EditStep::EditOn);
-        EventOutcome outcome;
-        outcome.kind = EventOutcome::Kind::Recorded;
+        EventResult outcome;
+        outcome.kind = EventResult::Kind::Recorded;
         for (const EditLine& line : event.lines)
             outcome.recorded.push_back({line.recordIn, line.recordOut});
         return outcome;
@@ -82,9 +82,9 @@ public:
     }
 
     // The event's next try ends so.
-    void then(int number, EventOutcome::Kind kind, const std::string& text)
+    void then(int number, EventResult::Kind kind, const std::string& text)
     {
-        EventOutcome outcome;
+        EventResult outcome;
         outcome.kind = kind;
         outcome.text = text;
         outcomes_[number].push_back(outcome);
@@ -96,7 +96,7 @@ public:
     bool decksStop = true;
 
 private:
-    std::map<int, std::vector<EventOutcome>> outcomes_;
+    std::map<int, std::vector<EventResult>> outcomes_;
     std::map<int, std::function<void()>> actions_;
 };
 

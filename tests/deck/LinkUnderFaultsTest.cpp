@@ -1,6 +1,7 @@
 // A deck reached through a USB adapter that delays and splits replies, on a line that
-// refuses and garbles now and then: the time code shown, and the point Set In takes, are
-// always a time code the deck sent at about that moment.
+// refuses and garbles now and then, that samples its tape up to 9 ms after a request and
+// answers every 13th request past the controller's deadline: the time code shown, and the
+// point Set In takes, are always a time code the deck sent at about that moment.
 
 #include "deck/VCR.h"
 #include "tests/deck/DeckTestSupport.h"
@@ -27,6 +28,9 @@ decksim::Options faultyLine()
     options.adapterLatencyMs = 16;
     options.nakEvery = 7;
     options.garbleEvery = 11;
+    options.sampleDelayMs = 9;
+    options.lateEvery = 13;
+    options.lateMs = 60;
     options.playerStartFrame = 30 * 60 * 60;  // 01:00:00:00, so every field of the time code changes
     return options;
 }

@@ -3,6 +3,9 @@
 #include "app/Kestrix.h"
 #include "app/MainGUI.h"
 #include "deck/VCR.h"
+#include "eventlist/ListFile.h"
+#include "listwindow/ListKeeper.h"
+#include "listwindow/ListWindow.h"
 #include "tools/decksim/TimeCode.h"
 #include "tools/decksim/VirtualDecks.h"
 #include "ui/EVCR.h"
@@ -25,8 +28,8 @@
 #include <vector>
 
 // A player and a recorder deck controller on the virtual decks, with the edit controller and,
-// when asked, the main window, running in a fresh working folder that holds the settings file
-// and an empty edl.txt. For tests on the GUI thread.
+// when asked, the event list with its window and the main window, running in a fresh working
+// folder that holds the settings file and an empty edl.txt. For tests on the GUI thread.
 class EditRig {
 public:
     struct Setup {
@@ -35,6 +38,10 @@ public:
         int adjust = 0;
         bool log = true;
         bool window = false;
+        // The event list (kestrix.edl in the folder) and its window; the list file holds
+        // listText first when it is not empty.
+        bool list = false;
+        std::string listText = "";
     };
 
     explicit EditRig(Setup setup)
@@ -69,6 +76,17 @@ public:
         recorder->makepreroll(setup.preroll);
         evcr = std::make_unique<EVCR>(*player, *recorder, Kestrix::editSettings());
         Kestrix::evcr = evcr.get();
+        if (setup.list) {
+            if (!setup.listText.empty())
+                std::ofstream(folder / listFileName) << setup.listText;
+            std::optional<ReadList> read = ListKeeper::load(listPath(), TimeBase());
+            keeper = std::make_unique<ListKeeper>(read ? read->list : EventList(), listPath());
+            panel().setListLink(keeper.get());
+            listWindow = std::make_unique<ListWindow>(*keeper, *evcr);
+            Kestrix::list = keeper.get();
+            Kestrix::listwindow = listWindow.get();
+            ui::OperatorThread::instance().waitUntilIdle();
+        }
         if (setup.window) {
             gui = std::make_unique<MainGUI>();
             Kestrix::gui = gui.get();
@@ -86,7 +104,12 @@ public:
         ui::OperatorThread::instance().waitUntilIdle();
         Kestrix::gui = nullptr;
         Kestrix::evcr = nullptr;
+        Kestrix::list = nullptr;
+        Kestrix::listwindow = nullptr;
         gui.reset();
+        listWindow.reset();
+        panel().setListLink(nullptr);
+        keeper.reset();
         evcr.reset();
         Kestrix::pvcr = Kestrix::rvcr = nullptr;
         recorder.reset();
@@ -96,6 +119,11 @@ public:
     }
 
     EVCRPanel& panel() { return evcr->panel(); }
+
+    static constexpr const char* listFileName = "kestrix.edl";
+    std::string listPath() const { return (folder / listFileName).string(); }
+    // The list as its file holds it now.
+    EventList listInFile() const { return ListFile::load(listPath(), TimeBase()).list; }
 
     void writeSettings() const
     {
@@ -202,6 +230,8 @@ public:
     std::unique_ptr<VCR> player;
     std::unique_ptr<VCR> recorder;
     std::unique_ptr<EVCR> evcr;
+    std::unique_ptr<ListKeeper> keeper;
+    std::unique_ptr<ListWindow> listWindow;
     std::unique_ptr<MainGUI> gui;
     std::vector<std::string> statusHistory;
 

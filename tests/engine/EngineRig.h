@@ -198,6 +198,13 @@ public:
         request.playerPreroll = request.recorderPreroll = 1;
     }
 
+    void setPreroll(int seconds)
+    {
+        for (VCR* deck : {player.get(), recorder.get()})
+            deck->makepreroll(seconds);
+        request.playerPreroll = request.recorderPreroll = seconds;
+    }
+
     void chooseMode(std::uint8_t mode)
     {
         recorder->setemode(mode);

@@ -13,11 +13,13 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tools/decksim/TimeCode.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <fcntl.h>
 #include <sstream>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -88,19 +90,39 @@ std::optional<std::string> virtualDecksLabel(const Bytes& timeData, decksim::Tim
     return label.str();
 }
 
-void checkTimeCode(VCR& deck, FakeDeckView& view, const Bases& configured, const Bytes& timeData, bool answered)
+// The drop-frame flags of the readings shown so far, newest last.
+using FlagHistory = std::vector<bool>;
+
+// The base follows the flag only once three readings in a row agree on it: a flag lost now
+// and then must not renumber the tape.
+void checkBaseFollowsSteadyFlag(const FlagHistory& flags, const Bases& configured, TimeBase before, TimeBase active)
+{
+    const TimeBase flagged = configured.controller.forDropFrameFlag(true);
+    FUZZ_ASSERT(active == configured.controller || active == flagged);
+    constexpr std::size_t steady = 3;
+    if (flags.size() < steady)
+        return;
+    const bool newest = flags.back();
+    const bool agree = std::all_of(flags.end() - steady, flags.end(), [&](bool flag) { return flag == newest; });
+    if (agree)
+        FUZZ_ASSERT(active == configured.controller.forDropFrameFlag(newest));
+    if (active != before)
+        FUZZ_ASSERT(agree);
+}
+
+void checkTimeCode(VCR& deck, FakeDeckView& view, const Bases& configured, const Bytes& timeData, bool answered,
+                   FlagHistory& flags, TimeBase before)
 {
     const std::string shown = deck.timecode();
     FUZZ_ASSERT(isLabel(shown));
     FUZZ_ASSERT(view.tc() == shown);
-    if (!answered)
-        return;
-    const bool dropFrame = (timeData[0] & dropFrameFlag) != 0;
     const TimeBase active = deck.timeBase();
-    if (configured.controller.labelsPerSecond() == 25)
-        FUZZ_ASSERT(active == configured.controller);
-    else
-        FUZZ_ASSERT(dropFrame ? active.dropFrame() : active == configured.controller);
+    if (!answered) {
+        FUZZ_ASSERT(active == before);
+        return;
+    }
+    flags.push_back((timeData[0] & dropFrameFlag) != 0);
+    checkBaseFollowsSteadyFlag(flags, configured, before, active);
     const decksim::TimeBase readOn = active.dropFrame() ? decksim::TimeBase::fps2997DropFrame : configured.virtualDecks;
     if (const auto label = virtualDecksLabel(timeData, readOn))
         FUZZ_ASSERT(shown == *label);
@@ -136,7 +158,8 @@ void checkStatus(VCR& deck, FakeDeckView& view, const Bytes& data, const std::st
     FUZZ_ASSERT(view.lamps().play == hasWord(text, "Play"));
 }
 
-void timeCodeExchange(FuzzInput& input, VCR& deck, FakeSerialBackend& line, FakeDeckView& view, const Bases& configured)
+void timeCodeExchange(FuzzInput& input, VCR& deck, FakeSerialBackend& line, FakeDeckView& view, const Bases& configured,
+                      FlagHistory& flags)
 {
     static constexpr std::uint8_t timeData[] = {0x04, 0x06, 0x14, 0x16};
     const std::uint8_t choice = input.byte();
@@ -144,6 +167,7 @@ void timeCodeExchange(FuzzInput& input, VCR& deck, FakeSerialBackend& line, Fake
     data.resize(4);
     const bool refused = (choice & 0x80) != 0;
     const std::string before = deck.timecode();
+    const TimeBase baseBefore = deck.timeBase();
     line.answerNextWrite(refused ? decktest::withChecksum({0x11, 0x12, data[0]})
                                  : block(0x70, timeData[choice % 4], data));
     // A refusal, or a time code with a field no base has, is no reading.
@@ -152,7 +176,7 @@ void timeCodeExchange(FuzzInput& input, VCR& deck, FakeSerialBackend& line, Fake
         FUZZ_ASSERT(!answered);
     if (!answered)
         FUZZ_ASSERT(deck.timecode() == before);
-    checkTimeCode(deck, view, configured, data, answered);
+    checkTimeCode(deck, view, configured, data, answered, flags, baseBefore);
 }
 
 void statusExchange(FuzzInput& input, VCR& deck, FakeSerialBackend& line, FakeDeckView& view)
@@ -184,11 +208,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     VCR deck("COM3", false, false);
     FakeDeckView& view = FakeDeckView::attachTo(deck);
     deck.setTimeBase(configured.controller);
+    FlagHistory flags;
     for (int exchange = 0; exchange < 16 && !input.empty(); ++exchange) {
         if (input.byte() & 0x01)
             statusExchange(input, deck, *line, view);
         else
-            timeCodeExchange(input, deck, *line, view, configured);
+            timeCodeExchange(input, deck, *line, view, configured, flags);
     }
     return 0;
 }

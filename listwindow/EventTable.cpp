@@ -1,0 +1,175 @@
+#include "listwindow/EventTable.h"
+
+#include <QAbstractTableModel>
+#include <QHeaderView>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int rowHeight = 20;
+// Widths of the columns in pixels, in EventRowText's order; the state takes what is left.
+constexpr int widths[] = {52, 84, 90, 60, 92, 92, 92, 92, 60};
+
+// White rows, every other one grey, and the chosen one marked alike whether the window is
+// active or not: the operator works in the main window with the list beside it.
+QPalette tablePalette(QPalette palette)
+{
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        palette.setColor(group, QPalette::Base, Qt::white);
+        palette.setColor(group, QPalette::AlternateBase, QColor(235, 235, 235));
+        palette.setColor(group, QPalette::Text, Qt::black);
+        palette.setColor(group, QPalette::Highlight, QColor(255, 220, 0));
+        palette.setColor(group, QPalette::HighlightedText, Qt::black);
+    }
+    return palette;
+}
+
+}
+
+// The rows of a list for the table view.
+class EventTableModel : public QAbstractTableModel {
+public:
+    explicit EventTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+    const EventList& list() const { return list_; }
+
+    void setList(const EventList& list)
+    {
+        if (list.size() != list_.size()) {
+            beginResetModel();
+            list_ = list;
+            endResetModel();
+            return;
+        }
+        list_ = list;
+        if (!list_.empty())
+            dataChanged(index(0, 0), index(static_cast<int>(list_.size()) - 1, EventRowText::Count - 1));
+    }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(list_.size());
+    }
+
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : EventRowText::Count;
+    }
+
+    QVariant data(const QModelIndex& at, int role) const override
+    {
+        if (role != Qt::DisplayRole || !at.isValid() || at.row() >= rowCount())
+            return {};
+        return QString::fromStdString(cellText(static_cast<std::size_t>(at.row()),
+                                               static_cast<EventRowText::Column>(at.column())));
+    }
+
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 || section >= EventRowText::Count)
+            return {};
+        return QString(EventRowText::heading(static_cast<EventRowText::Column>(section)));
+    }
+
+    std::string cellText(std::size_t row, EventRowText::Column column) const
+    {
+        return EventRowText::cell(list_[row], column, list_.timeBase());
+    }
+
+private:
+    EventList list_;
+};
+
+EventTable::EventTable() : Widget(create<QTableView>())
+{
+    ui::Gui::call([this] {
+        auto* view = static_cast<QTableView*>(qwidget());
+        model_ = new EventTableModel(view);
+        view->setModel(model_);
+        view->setSelectionBehavior(QAbstractItemView::SelectRows);
+        view->setSelectionMode(QAbstractItemView::SingleSelection);
+        view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        view->verticalHeader()->hide();
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->verticalHeader()->setDefaultSectionSize(rowHeight);
+        view->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->horizontalHeader()->setStretchLastSection(true);
+        for (int column = 0; column < EventRowText::Count; ++column)
+            view->setColumnWidth(column, widths[column]);
+        view->setAlternatingRowColors(true);
+        view->setPalette(tablePalette(view->palette()));
+        // A click selects its row before it is told; the keys go through moveChoice.
+        QObject::connect(view, &QAbstractItemView::clicked, [this](const QModelIndex& at) { chosen(at.row()); });
+        QObject::connect(view, &QAbstractItemView::activated, [this](const QModelIndex& at) { chosen(at.row()); });
+    });
+}
+
+void EventTable::show(const EventList& list)
+{
+    const std::optional<std::size_t> row = chosenRow();
+    model_->setList(list);
+    if (row && !list.empty())
+        select(std::min(*row, list.size() - 1));
+}
+
+std::size_t EventTable::rowCount() const
+{
+    return model_->list().size();
+}
+
+const Event& EventTable::eventAt(std::size_t row) const
+{
+    return model_->list()[row];
+}
+
+std::string EventTable::text(std::size_t row, EventRowText::Column column) const
+{
+    return model_->cellText(row, column);
+}
+
+std::optional<std::size_t> EventTable::chosenRow() const
+{
+    const QModelIndexList selected = static_cast<QTableView*>(qwidget())->selectionModel()->selectedRows();
+    if (selected.isEmpty())
+        return std::nullopt;
+    return static_cast<std::size_t>(selected.front().row());
+}
+
+void EventTable::select(std::size_t row)
+{
+    auto* view = static_cast<QTableView*>(qwidget());
+    const QModelIndex at = model_->index(static_cast<int>(row), 0);
+    view->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    view->scrollTo(at);
+}
+
+void EventTable::chooseRow(std::size_t row)
+{
+    if (row >= rowCount())
+        return;
+    select(row);
+    chosen(static_cast<int>(row));
+}
+
+void EventTable::moveChoice(int rows)
+{
+    if (rowCount() == 0)
+        return;
+    const std::optional<std::size_t> row = chosenRow();
+    const long last = static_cast<long>(rowCount()) - 1;
+    const long next = row ? static_cast<long>(*row) + rows : 0;
+    chooseRow(static_cast<std::size_t>(std::clamp(next, 0L, last)));
+}
+
+void EventTable::onChosen(std::function<void(std::size_t row)> chosen)
+{
+    chosen_ = std::move(chosen);
+}
+
+void EventTable::chosen(int row) const
+{
+    if (chosen_ && row >= 0 && static_cast<std::size_t>(row) < rowCount())
+        chosen_(static_cast<std::size_t>(row));
+}
