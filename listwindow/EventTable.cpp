@@ -5,6 +5,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -60,10 +61,17 @@ public:
 
     QVariant data(const QModelIndex& at, int role) const override
     {
-        if (role != Qt::DisplayRole || !at.isValid() || at.row() >= rowCount())
+        if (!at.isValid() || at.row() >= rowCount())
             return {};
-        return QString::fromStdString(cellText(static_cast<std::size_t>(at.row()),
-                                               static_cast<EventRowText::Column>(at.column())));
+        const auto row = static_cast<std::size_t>(at.row());
+        const auto column = static_cast<EventRowText::Column>(at.column());
+        if (role == Qt::ForegroundRole && column == EventRowText::State) {
+            const RowState* state = stateOf(row);
+            return state && state->failed ? QVariant(QColor(200, 0, 0)) : QVariant();
+        }
+        if (role != Qt::DisplayRole)
+            return {};
+        return QString::fromStdString(cellText(row, column));
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override
@@ -75,11 +83,47 @@ public:
 
     std::string cellText(std::size_t row, EventRowText::Column column) const
     {
+        if (column == EventRowText::State) {
+            const RowState* state = stateOf(row);
+            return state ? state->text : std::string();
+        }
         return EventRowText::cell(list_[row], column, list_.timeBase());
     }
 
+    void setState(std::size_t row, const Event& event, const std::string& text, bool failed)
+    {
+        states_[row] = {event, text, failed};
+        if (row < list_.size()) {
+            const QModelIndex cell = index(static_cast<int>(row), EventRowText::State);
+            dataChanged(cell, cell);
+        }
+    }
+
+    void clearStates()
+    {
+        states_.clear();
+        if (!list_.empty())
+            dataChanged(index(0, EventRowText::State), index(static_cast<int>(list_.size()) - 1, EventRowText::State));
+    }
+
 private:
+    struct RowState {
+        Event event;
+        std::string text;
+        bool failed = false;
+    };
+
+    // A state belongs to the event it was given for: a row that now holds another shows none.
+    const RowState* stateOf(std::size_t row) const
+    {
+        const auto found = states_.find(row);
+        if (found == states_.end() || row >= list_.size() || !(list_[row] == found->second.event))
+            return nullptr;
+        return &found->second;
+    }
+
     EventList list_;
+    std::map<std::size_t, RowState> states_;
 };
 
 EventTable::EventTable() : Widget(create<QTableView>())
@@ -143,6 +187,22 @@ void EventTable::select(std::size_t row)
     const QModelIndex at = model_->index(static_cast<int>(row), 0);
     view->selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     view->scrollTo(at);
+}
+
+void EventTable::setState(std::size_t row, const Event& event, const std::string& text, bool failed)
+{
+    model_->setState(row, event, text, failed);
+}
+
+void EventTable::clearStates()
+{
+    model_->clearStates();
+}
+
+void EventTable::markRow(std::size_t row)
+{
+    if (row < rowCount())
+        select(row);
 }
 
 void EventTable::chooseRow(std::size_t row)

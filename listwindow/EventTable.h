@@ -28,6 +28,12 @@ public:
     // The row the operator chose (it stands selected); nothing before the first choice.
     std::optional<std::size_t> chosenRow() const;
 
+    // The state column's text for the row while it shows that event (a run's progress); failed
+    // shows it in red.
+    void setState(std::size_t row, const Event& event, const std::string& text, bool failed);
+    void clearStates();
+    // Chooses the row and brings it into view, without loading it as a click does.
+    void markRow(std::size_t row);
     // Chooses the row as the operator does with a click; the row chosen already is chosen
     // again.
     void chooseRow(std::size_t row);

@@ -56,7 +56,7 @@ bool ListKeys::eventFilter(QObject* watched, QEvent* event)
         edit_.ballstop.click();
         return true;
     }
-    if (controlKey(key))
+    if (controlKey(key) || runKey(key))
         return true;
     if (isEditableField(watched) || isEditableField(QApplication::focusWidget()))
         return false;
@@ -99,6 +99,26 @@ bool ListKeys::controlKey(const QKeyEvent& key)
     return true;
 }
 
+bool ListKeys::runKey(const QKeyEvent& key)
+{
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier | Qt::ShiftModifier))
+        return false;
+    const std::pair<Qt::Key, ui::Button*> keys[] = {
+        {Qt::Key_F3, &window_.bconfirm}, {Qt::Key_F4, &window_.bdecline}, {Qt::Key_F5, &window_.bassembleall},
+        {Qt::Key_F6, &window_.bassemblefrom}, {Qt::Key_F7, &window_.bresume}, {Qt::Key_F8, &window_.bretry},
+        {Qt::Key_F9, &window_.bskip},        {Qt::Key_F10, &window_.bstoprun},
+    };
+    for (const auto& [runningKey, button] : keys) {
+        if (key.key() == runningKey) {
+            // Held down, a run's key still acts once: a second answer or start is never meant.
+            if (!key.isAutoRepeat())
+                button->click();
+            return true;
+        }
+    }
+    return false;
+}
+
 bool ListKeys::listKey(const QKeyEvent& key)
 {
     if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
@@ -124,10 +144,13 @@ bool ListKeys::listKey(const QKeyEvent& key)
     }
     if (key.isAutoRepeat())
         return key.key() == Qt::Key_X || key.key() == Qt::Key_Delete || key.key() == Qt::Key_Insert
-            || key.key() == Qt::Key_N;
+            || key.key() == Qt::Key_N || key.key() == Qt::Key_B;
     switch (key.key()) {
     case Qt::Key_X:
         window_.bripple.click();
+        return true;
+    case Qt::Key_B:
+        window_.bbmode.click();
         return true;
     case Qt::Key_Delete:
         window_.bdelete.click();

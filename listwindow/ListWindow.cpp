@@ -3,6 +3,7 @@
 #include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
 #include "eventlist/ListError.h"
+#include "listwindow/ListAssembly.h"
 #include "listwindow/ListKeys.h"
 #include "listwindow/MatchFrame.h"
 #include "ui/EVCR.h"
@@ -11,7 +12,10 @@
 #include "ui/OperatorThread.h"
 
 #include <QPushButton>
+#include <QTimer>
 
+#include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <optional>
 
@@ -21,6 +25,12 @@ struct ListWindow::Handover {
     bool posted = false;
     // The GUI thread's: false once the window is gone.
     bool alive = true;
+};
+
+struct ListWindow::Deadlines {
+    using Clock = std::chrono::steady_clock;
+    std::optional<Clock::time_point> reelChange;
+    std::optional<Clock::time_point> end;
 };
 
 struct ListWindow::NoticeTarget {
@@ -79,6 +89,21 @@ void setToolTip(const ui::Widget& widget, const std::string& text)
     widget.qwidget()->setToolTip(QString::fromStdString(text));
 }
 
+// Minutes and seconds until the moment, none once it passed: "3:07".
+std::string timeLeft(std::chrono::steady_clock::time_point moment)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::seconds>(moment - std::chrono::steady_clock::now());
+    const long seconds = std::max(0L, static_cast<long>(left.count()));
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
+    return text;
+}
+
+const char* modeText(bool byReel)
+{
+    return byReel ? "B-MODE: BY REEL" : "A-MODE: LIST ORDER";
+}
+
 }
 
 ListWindow::ListWindow(ListKeeper& keeper, EVCR& evcr)
@@ -95,12 +120,27 @@ ListWindow::ListWindow(ListKeeper& keeper, EVCR& evcr)
       bredo("REDO"),
       brecall("RECALL"),
       bmatch("MATCH FRAME"),
+      bassembleall("ASSEMBLE ALL"),
+      bassemblefrom("FROM CHOSEN"),
+      bbmode("B-MODE"),
+      modelabel(modeText(false)),
+      bresume("RESUME"),
+      resumelabel(""),
+      promptlabel(""),
+      bconfirm("CONFIRM"),
+      bdecline("DECLINE"),
+      bretry("RETRY"),
+      bskip("SKIP"),
+      bstoprun("STOP RUN"),
+      countdownlabel(""),
       statuslabel("Status/Results"),
       statusfield("", 60),
       keeper_(keeper),
       evcr_(evcr),
+      deadlines_(std::make_unique<Deadlines>()),
       handover_(std::make_shared<Handover>()),
-      notices_(std::make_shared<NoticeTarget>())
+      notices_(std::make_shared<NoticeTarget>()),
+      assembly_(std::make_unique<ListAssembly>(keeper, evcr, *this))
 {
     setFont(ui::Font::helvetica(ui::Font::applicationHeight));
     setBackground(backgroundcol);
@@ -108,8 +148,11 @@ ListWindow::ListWindow(ListKeeper& keeper, EVCR& evcr)
     makeTrimButtons();
     for (ui::Widget* widget : std::initializer_list<ui::Widget*>{
              &table, &reellabel, &reelfield, &reelshown, &bripple, &ripplelabel, &bdelete, &binsert, &brenumber,
-             &bundo, &bredo, &brecall, &bmatch, &statuslabel, &statusfield})
+             &bundo, &bredo, &brecall, &bmatch, &bassembleall, &bassemblefrom, &bbmode, &modelabel, &bresume,
+             &resumelabel, &promptlabel, &bconfirm, &bdecline, &bretry, &bskip, &bstoprun, &countdownlabel,
+             &statuslabel, &statusfield})
         add(*widget);
+    promptlabel.setForeground(QColor(160, 0, 0));
     statusfield.setEditable(false);
     place();
     wire();
@@ -128,11 +171,18 @@ ListWindow::ListWindow(ListKeeper& keeper, EVCR& evcr)
     ui::OperatorThread::instance().post([this] {
         listener_ = keeper_.addListener([this](const EventList& list) { follow(list); });
         follow(keeper_.list());
+        assembly_->offerResume();
     });
+    // The countdowns go down between the run's reports, which come once an event.
+    auto* ticks = new QTimer(qwidget());
+    QObject::connect(ticks, &QTimer::timeout, [this] { refreshCountdown(); });
+    ticks->start(1000);
 }
 
 ListWindow::~ListWindow()
 {
+    // A question still waiting is declined, so the run it holds up ends.
+    assembly_->answer(false);
     handover_->alive = false;
     {
         std::lock_guard lock(notices_->mutex);
@@ -185,7 +235,21 @@ void ListWindow::place()
     bredo.setBounds(right + 195, trimTop + 2 * rowStep, 65, dy);
     brecall.setBounds(right, trimTop + 3 * rowStep, 110, dy);
     bmatch.setBounds(right + 120, trimTop + 3 * rowStep, 140, dy);
-    const int statusRow = trimTop + 4 * rowStep + 4;
+    const int runTop = trimTop + 4 * rowStep + 4;
+    bassembleall.setBounds(x0, runTop, 120, dy);
+    bassemblefrom.setBounds(x0 + 125, runTop, 120, dy);
+    bbmode.setBounds(x0 + 250, runTop, 80, dy);
+    modelabel.setBounds(x0 + 340, runTop, 180, dy);
+    bresume.setBounds(x0, runTop + rowStep, 120, dy);
+    resumelabel.setBounds(x0 + 125, runTop + rowStep, wid - 135, dy);
+    promptlabel.setBounds(x0, runTop + 2 * rowStep, 500, dy);
+    bconfirm.setBounds(x0 + 510, runTop + 2 * rowStep, 110, dy);
+    bdecline.setBounds(x0 + 630, runTop + 2 * rowStep, 110, dy);
+    bretry.setBounds(x0, runTop + 3 * rowStep, 80, dy);
+    bskip.setBounds(x0 + 85, runTop + 3 * rowStep, 80, dy);
+    bstoprun.setBounds(x0 + 170, runTop + 3 * rowStep, 100, dy);
+    countdownlabel.setBounds(x0 + 280, runTop + 3 * rowStep, wid - 290, dy);
+    const int statusRow = runTop + 4 * rowStep + 4;
     statuslabel.setBounds(x0, statusRow, 200, dy);
     statusfield.setBounds(x0, statusRow + dy, wid - 10, dy);
 }
@@ -213,14 +277,28 @@ void ListWindow::showTooltips()
     setToolTip(bredo, "Ctrl+Y or Ctrl+Shift+Z");
     setToolTip(brecall, "Ctrl+R: the points and mode of the last edit back in the panels");
     setToolTip(bmatch, "Ctrl+M: the player cued to the source of the recorder's frame");
+    setToolTip(bassembleall, "F5: record every event of the list on the recorder, one after the other");
+    setToolTip(bassemblefrom, "F6: record the chosen event and every later one");
+    setToolTip(bbmode, "B: B-mode (events grouped by reel, each reel mounted once) or A-mode (list order)");
+    setToolTip(bresume, "F7: go on with the run left unfinished, from the first event not recorded");
+    setToolTip(bconfirm, "F3: yes to the run's question (the reel is mounted, the source is routed)");
+    setToolTip(bdecline, "F4: no to the run's question: the run stops");
+    setToolTip(bretry, "F8: the event the run stopped at, again, then the rest");
+    setToolTip(bskip, "F9: the rest of the run, without the event it stopped at");
+    setToolTip(bstoprun, "F10: end the stopped run where it stands");
 }
 
-void ListWindow::onPress(ui::Button& button, std::function<std::function<void()>()> at)
+void ListWindow::onPress(ui::Button& button, std::function<std::function<void()>()> at, bool startsSequence)
 {
-    QObject::connect(static_cast<QPushButton*>(button.qwidget()), &QPushButton::clicked, [at = std::move(at)] {
-        if (std::function<void()> action = at())
-            ui::OperatorThread::instance().postPress(std::move(action));
-    });
+    QObject::connect(static_cast<QPushButton*>(button.qwidget()), &QPushButton::clicked,
+                     [this, at = std::move(at), startsSequence] {
+                         if (const std::string refused = assembly_->refusal(); !refused.empty()) {
+                             say(refused);
+                             return;
+                         }
+                         if (std::function<void()> action = at())
+                             ui::OperatorThread::instance().postPress(std::move(action), startsSequence);
+                     });
 }
 
 std::function<void()> ListWindow::guarded(std::function<void()> change)
@@ -312,6 +390,59 @@ void ListWindow::wire()
     QObject::connect(static_cast<QPushButton*>(bripple.qwidget()), &QPushButton::clicked, [this] { toggleRipple(); });
     reelfield.onEnter([this] { setReel(); });
     table.onChosen([this](std::size_t row) { load(row); });
+    wireAssembly();
+}
+
+void ListWindow::wireAssembly()
+{
+    onPress(
+        bassembleall,
+        [this]() -> std::function<void()> {
+            return [this, mode = assemblyMode()] { assembly_->assemble(std::nullopt, mode); };
+        },
+        true);
+    onPress(
+        bassemblefrom,
+        [this]() -> std::function<void()> {
+            std::optional<ListKeeper::EventRef> chosen;
+            try {
+                chosen = chosenEvent();
+            } catch (const ListError& refused) {
+                say(refused.what());
+                return {};
+            }
+            return [this, ref = *chosen, mode = assemblyMode()] { assembly_->assemble(ref, mode); };
+        },
+        true);
+    onPress(
+        bresume,
+        [this]() -> std::function<void()> { return [this, mode = assemblyMode()] { assembly_->resume(mode); }; },
+        true);
+    QObject::connect(static_cast<QPushButton*>(bbmode.qwidget()), &QPushButton::clicked, [this] { toggleMode(); });
+    const auto answering = [this](ui::Button& button, bool yes) {
+        QObject::connect(static_cast<QPushButton*>(button.qwidget()), &QPushButton::clicked, [this, yes] {
+            if (!assembly_->answer(yes))
+                say("NO QUESTION TO ANSWER");
+        });
+    };
+    answering(bconfirm, true);
+    answering(bdecline, false);
+    // A held run's presses: refused unless a run is held.
+    const auto onHeld = [this](ui::Button& button, std::function<void(ListAssembly&)> act, bool startsSequence) {
+        QObject::connect(static_cast<QPushButton*>(button.qwidget()), &QPushButton::clicked,
+                         [this, act = std::move(act), startsSequence] {
+                             if (assembly_->phase() != ListAssembly::Phase::Held) {
+                                 say(assembly_->phase() == ListAssembly::Phase::Running ? assembly_->refusal()
+                                                                                        : "NO RUN STOPPED");
+                                 return;
+                             }
+                             ui::OperatorThread::instance().postPress([this, act] { act(*assembly_); },
+                                                                      startsSequence);
+                         });
+    };
+    onHeld(bretry, [](ListAssembly& run) { run.retry(); }, true);
+    onHeld(bskip, [](ListAssembly& run) { run.skip(); }, true);
+    onHeld(bstoprun, [](ListAssembly& run) { run.stop(); }, false);
 }
 
 void ListWindow::toggleRipple()
@@ -320,9 +451,19 @@ void ListWindow::toggleRipple()
     ripplelabel.setText(rippleOn_ ? "RIPPLE ON" : "RIPPLE OFF");
 }
 
+void ListWindow::toggleMode()
+{
+    byReel_ = !byReel_;
+    modelabel.setText(modeText(byReel_));
+}
+
 void ListWindow::setReel()
 {
     const std::string name = reelfield.text();
+    if (const std::string refused = assembly_->refusal(); !refused.empty()) {
+        say(refused);
+        return;
+    }
     guarded([this, name] {
         keeper_.setReel(name);
         reelshown.setText("ON THE PLAYER: " + name);
@@ -332,6 +473,10 @@ void ListWindow::setReel()
 
 void ListWindow::load(std::size_t row)
 {
+    if (assembly_->phase() == ListAssembly::Phase::Running) {
+        say(assembly_->refusal());
+        return;
+    }
     const ListKeeper::EventRef ref{row, table.eventAt(row).number};
     ui::OperatorThread::instance().postPress(
         guarded([this, ref] { evcr_.panel().loadEvent(keeper_.event(ref), keeper_.base()); }));
@@ -355,6 +500,74 @@ void ListWindow::follow(const EventList& list)
         if (handover->alive && shown)
             table.show(*shown);
     });
+}
+
+void ListWindow::onGui(std::function<void()> fn)
+{
+    ui::Gui::post([fn = std::move(fn), alive = handover_] {
+        if (alive->alive)
+            fn();
+    });
+}
+
+void ListWindow::showEventState(std::size_t index, const Event& event, const std::string& text, bool failed)
+{
+    onGui([this, index, event, text, failed] { table.setState(index, event, text, failed); });
+}
+
+void ListWindow::clearEventStates()
+{
+    onGui([this] { table.clearStates(); });
+}
+
+void ListWindow::showCountdown(const std::optional<RunCountdown>& left)
+{
+    onGui([this, left] {
+        const auto now = Deadlines::Clock::now();
+        deadlines_->end.reset();
+        deadlines_->reelChange.reset();
+        if (left) {
+            deadlines_->end = now + left->toEnd;
+            if (left->toReelChange)
+                deadlines_->reelChange = now + *left->toReelChange;
+        }
+        refreshCountdown();
+    });
+}
+
+void ListWindow::refreshCountdown()
+{
+    std::string text;
+    if (deadlines_->reelChange)
+        text = "NEXT REEL IN " + timeLeft(*deadlines_->reelChange) + "   ";
+    if (deadlines_->end)
+        text += "END OF RUN IN " + timeLeft(*deadlines_->end);
+    countdownlabel.setText(text);
+}
+
+void ListWindow::showPrompt(const std::string& question)
+{
+    promptlabel.setText(question);
+}
+
+void ListWindow::showRunText(const std::string& text)
+{
+    say(text);
+}
+
+void ListWindow::markStoppedEvent(std::size_t index)
+{
+    onGui([this, index] { table.markRow(index); });
+}
+
+void ListWindow::showResumeOffer(const std::string& text)
+{
+    resumelabel.setText(text);
+}
+
+void ListWindow::showReel(const std::string& reel)
+{
+    reelshown.setText("ON THE PLAYER: " + reel);
 }
 
 void ListWindow::open()
