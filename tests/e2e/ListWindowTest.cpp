@@ -5,33 +5,20 @@
 // the file at once, recall brings it back, and split events of both kinds performed from the
 // window land channel by channel as the list says.
 
-#include "eventlist/CmxWriter.h"
 #include "eventlist/ListError.h"
 #include "tests/assembly/TapeOracle.h"
-#include "tests/e2e/EditRig.h"
+#include "tests/e2e/ListWindowRig.h"
 
 #include <QApplication>
 #include <QPushButton>
 #include <gtest/gtest.h>
 
 using decksim::Role;
+using namespace listwindowtest;
 
 namespace {
 
 const std::vector<std::uint8_t> editOn{0x20, 0x65, 0x85};
-
-// Frames of a label on the 30 base the rig's decks count on.
-int framesOf(const std::string& label)
-{
-    return TimeBase().frameOf(label).value();
-}
-
-Event cut(std::uint8_t mode, const std::string& reel, const std::string& source, const std::string& record, int length)
-{
-    const int in = framesOf(source);
-    const int at = framesOf(record);
-    return Event::fromEdit(mode, reel, {in, in + length, at, at + length}, FrameCountMode::NonDrop);
-}
 
 Event split(Split::Delay delay, std::uint8_t leading, std::uint8_t delayed, const std::string& source,
             const std::string& record, int length, int frames)
@@ -45,81 +32,12 @@ Event split(Split::Delay delay, std::uint8_t leading, std::uint8_t delayed, cons
     return event;
 }
 
-std::string listText(const std::vector<Event>& events)
-{
-    EventList list;
-    for (const Event& event : events)
-        list.insert(list.size(), event);
-    return CmxWriter::write(list).text;
-}
-
 // Three butted video cuts of two seconds from one minute on the recorder.
 std::string threeCuts()
 {
     return listText({cut(0x50, "001", "00:00:10:00", "00:01:00:00", 60), cut(0x50, "001", "00:00:20:00", "00:01:02:00", 60),
                      cut(0x50, "001", "00:00:30:00", "00:01:04:00", 60)});
 }
-
-class ListWindowRig {
-public:
-    explicit ListWindowRig(EditRig::Setup setup) : rig((setup.list = true, setup))
-    {
-        rig.listWindow->open();
-        idle();
-    }
-
-    ListWindow& window() { return *rig.listWindow; }
-    const EventList& list() const { return rig.keeper->list(); }
-
-    void idle() const { ui::OperatorThread::instance().waitUntilIdle(); }
-
-    // The window active and its table in focus, as after a Tab or the window's activation.
-    void focusTable()
-    {
-        QWidget* table = window().table.qwidget();
-        QApplication::setActiveWindow(window().qwidget());
-        table->setFocus(Qt::TabFocusReason);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == table; }, 2000));
-        idle();
-    }
-
-    // A key in the table, which has the focus.
-    void key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        focusTable();
-        QTest::keyClick(window().table.qwidget(), key, modifiers);
-        idle();
-    }
-
-    void choose(std::size_t row)
-    {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return window().table.rowCount() > row; }, 5000));
-        window().table.chooseRow(row);
-        idle();
-    }
-
-    // The table shows the list as the operator thread has it.
-    bool tableFollows()
-    {
-        return QTest::qWaitFor(
-            [&] {
-                idle();
-                const EventList now = list();
-                if (window().table.rowCount() != now.size())
-                    return false;
-                for (std::size_t row = 0; row < now.size(); ++row) {
-                    if (!(window().table.eventAt(row) == now[row]))
-                        return false;
-                }
-                return true;
-            },
-            5000);
-    }
-
-    std::string field(VCR& deck, DeckView::Point point) { return VCRPanel::of(deck).pointText(point); }
-
-    EditRig rig;
-};
 
 }
 
