@@ -83,6 +83,13 @@ Keyboard (event list window; choosing an event loads it, ready for DO EDIT or PR
   N                renumber the events
   Ctrl+Z, Ctrl+Y   undo, redo (also Ctrl+Shift+Z)
   Ctrl+R, Ctrl+M, Ctrl+Return, Ctrl+P, Esc   as in the main window
+  F5 / F6          assemble the list: every event / from the chosen event on
+  B                B-mode (grouped by reel) on / off; off: A-mode (list order)
+  F7               resume the run left unfinished, from the first event not recorded
+  F3 / F4          yes / no to the run's question (MOUNT REEL <name> ON THE PLAYER, a source
+                   routed); no stops the run
+  F8 / F9 / F10    after a run stopped at an event: retry it / skip it / stop the run
+While a run goes the list takes no change; Esc (ALL STOP) stops it at its event.
 
 Exit statuses:
   0  the main window was closed (or SIGTERM, SIGINT, SIGHUP or SIGQUIT closed it), a

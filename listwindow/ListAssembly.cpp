@@ -10,6 +10,7 @@
 #include "ui/VCRPanel.h"
 
 #include <chrono>
+#include <exception>
 #include <system_error>
 
 namespace {
@@ -147,8 +148,7 @@ void ListAssembly::begin(AssemblySetup setup)
     view_.clearEventStates();
     view_.showResumeOffer("");
     view_.showRunText("ASSEMBLING");
-    PointsLocked locked(*evcr_.pvcr, *evcr_.rvcr);
-    ended(run_->start());
+    go([this] { return run_->start(); });
 }
 
 void ListAssembly::retry()
@@ -158,8 +158,7 @@ void ListAssembly::retry()
         return;
     phase_ = Phase::Running;
     view_.showRunText("RETRYING " + eventName(*last_.event));
-    PointsLocked locked(*evcr_.pvcr, *evcr_.rvcr);
-    ended(run_->retry());
+    go([this] { return run_->retry(); });
 }
 
 void ListAssembly::skip()
@@ -169,8 +168,7 @@ void ListAssembly::skip()
         return;
     phase_ = Phase::Running;
     view_.showRunText("SKIPPING " + eventName(*last_.event));
-    PointsLocked locked(*evcr_.pvcr, *evcr_.rvcr);
-    ended(run_->skip());
+    go([this] { return run_->skip(); });
 }
 
 void ListAssembly::stop()
@@ -178,6 +176,21 @@ void ListAssembly::stop()
     if (phase_ != Phase::Held)
         return;
     finish(last_);
+}
+
+void ListAssembly::go(const std::function<AssemblyOutcome()>& step)
+{
+    PointsLocked locked(*evcr_.pvcr, *evcr_.rvcr);
+    try {
+        ended(step());
+    } catch (const std::exception& failed) {
+        // A run that failed in a way it does not know cannot go on: the decks stop and the
+        // window is the operator's again.
+        const bool safe = performer_->stopDecks();
+        finish(last_);
+        view_.showRunText(std::string("RUN ENDED: ") + failed.what()
+                          + (safe ? "" : " - RECORDER NOT CONFIRMED STOPPED"));
+    }
 }
 
 void ListAssembly::ended(const AssemblyOutcome& outcome)

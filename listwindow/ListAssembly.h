@@ -8,6 +8,7 @@
 #include "ui/SequenceClock.h"
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -67,6 +68,8 @@ public:
 
 private:
     void begin(AssemblySetup setup);
+    // Starts, retries or skips with the points locked; the run held, ended or never begun after.
+    void go(const std::function<AssemblyOutcome()>& step);
     // After start, retry or skip: the run held, ended or never begun.
     void ended(const AssemblyOutcome& outcome);
     void finish(const AssemblyOutcome& outcome);
