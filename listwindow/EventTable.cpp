@@ -11,7 +11,7 @@ namespace {
 
 constexpr int rowHeight = 20;
 // Widths of the columns in pixels, in EventRowText's order; the state takes what is left.
-constexpr int widths[] = {52, 84, 90, 60, 92, 92, 92, 92, 60};
+constexpr int widths[] = {52, 76, 84, 56, 88, 88, 88, 88, 60};
 
 // White rows, every other one grey, and the chosen one marked alike whether the window is
 // active or not: the operator works in the main window with the list beside it.
@@ -65,9 +65,14 @@ public:
             return {};
         const auto row = static_cast<std::size_t>(at.row());
         const auto column = static_cast<EventRowText::Column>(at.column());
-        if (role == Qt::ForegroundRole && column == EventRowText::State) {
+        if (column == EventRowText::State && role != Qt::DisplayRole) {
             const RowState* state = stateOf(row);
-            return state && state->failed ? QVariant(QColor(200, 0, 0)) : QVariant();
+            if (state && role == Qt::ForegroundRole && state->failed)
+                return QColor(200, 0, 0);
+            // A state too long for its column is read whole in its tooltip.
+            if (state && role == Qt::ToolTipRole)
+                return QString::fromStdString(state->text);
+            return {};
         }
         if (role != Qt::DisplayRole)
             return {};

@@ -37,7 +37,7 @@ class ListWindow : public ui::Frame, public AssemblyView {
 public:
     static constexpr const char* windowTitle = "Kestrix Event List";
     static inline const QColor backgroundcol{80, 170, 250};
-    static constexpr int wid = 760;
+    static constexpr int wid = 940;
     static constexpr int hit = 680;
     // The amounts of the trim buttons, in the order they stand in a row.
     static constexpr std::array<int, 4> trimAmounts{-10, -1, 1, 10};
