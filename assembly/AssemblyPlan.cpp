@@ -1,5 +1,6 @@
 #include "assembly/AssemblyPlan.h"
 
+#include "assembly/EventEdits.h"
 #include "engine/EditEngine.h"
 
 #include <algorithm>
@@ -72,25 +73,12 @@ std::set<std::string> playerReelsOf(const Event& event)
 {
     std::set<std::string> reels;
     for (const EditLine& line : event.lines) {
-        if (!AssemblyPlan::isRecorderOnlySource(line.reel))
+        if (!EventEdits::isRecorderInput(line.reel))
             reels.insert(line.reel);
     }
     return reels;
 }
 
-std::string upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
-}
-
-bool AssemblyPlan::isRecorderOnlySource(const std::string& reel)
-{
-    const std::string name = upper(reel);
-    return name == "BL" || name == "AX";
 }
 
 std::string AssemblyPlan::naming(const EventList& list, const std::vector<std::size_t>& indexes)

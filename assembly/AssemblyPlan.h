@@ -43,9 +43,6 @@ public:
         std::set<std::size_t> onTape;
     };
 
-    // Events on these sources are recorded by the recorder alone, from its own input.
-    static bool isRecorderOnlySource(const std::string& reel);
-
     AssemblyPlan(const EventList& list, const Request& request);
 
     // Why the run cannot start, naming the events; nullopt when it can.

@@ -2,6 +2,7 @@
 
 #include "assembly/EventRefused.h"
 #include "eventlist/FrameCountMode.h"
+#include "eventlist/PlainText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,14 +15,6 @@ constexpr std::uint8_t insertMode = 0x40;
 [[noreturn]] void refuse(const Event& event, const std::string& reason)
 {
     throw EventRefused("EVENT " + std::to_string(event.number) + ": " + reason);
-}
-
-std::string upper(const std::string& text)
-{
-    std::string result = text;
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
 }
 
 const char* transitionName(Transition::Kind kind)
@@ -69,14 +62,14 @@ void checkEvent(const Event& event, TimeBase labels, RecorderInput input)
             refuse(event, std::string(transitionName(line.transition.kind)) + " NEEDS A SWITCHER");
         const bool recordable = input == RecorderInput::Routed && EventEdits::isRecorderInput(line.reel);
         if (EventEdits::isPlayerlessReel(line.reel) && !recordable)
-            refuse(event, upper(line.reel) + " IS NO REEL ON THE PLAYER");
+            refuse(event, PlainText::upper(line.reel) + " IS NO REEL ON THE PLAYER");
     }
     for (const EditLine& line : event.lines)
         checkLine(event, line, labels);
     if (event.lines.size() == 2) {
         const EditLine& first = event.lines[0];
         const EditLine& second = event.lines[1];
-        if (upper(first.reel) != upper(second.reel))
+        if (PlainText::upper(first.reel) != PlainText::upper(second.reel))
             refuse(event, "ITS LINES PLAY FROM TWO REELS");
         if (shareAChannel(first.channels, second.channels))
             refuse(event, "BOTH LINES RECORD " + Channels::fromInsertBits(first.channels.insertBits()
@@ -98,13 +91,13 @@ std::string whatOf(const Event& event, std::size_t line)
 
 bool EventEdits::isPlayerlessReel(const std::string& reel)
 {
-    const std::string name = upper(reel);
+    const std::string name = PlainText::upper(reel);
     return name == "BL" || name == "AX" || name == "BARS";
 }
 
 bool EventEdits::isRecorderInput(const std::string& reel)
 {
-    const std::string name = upper(reel);
+    const std::string name = PlainText::upper(reel);
     return name == "BL" || name == "AX";
 }
 

@@ -9,8 +9,7 @@ namespace {
 
 constexpr int secondsPerMinute = 60;
 constexpr int minutesPerHour = 60;
-constexpr int hoursPerDay = 24;
-constexpr int minutesPerDay = hoursPerDay * minutesPerHour;
+constexpr int minutesPerDay = TimeBase::hoursPerDay * minutesPerHour;
 
 // Drop-frame counting: each minute not divisible by ten starts two labels late, so ten
 // minutes hold 9 * 2 labels fewer than ten minutes of 30 labels a second.

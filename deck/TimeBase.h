@@ -13,6 +13,8 @@
 // Everything that turns labels into frames or frames into time asks a TimeBase.
 class TimeBase {
 public:
+    static constexpr int hoursPerDay = 24;
+
     enum class Kind { Fps30, Fps2997, Fps2997DF, Fps25 };
 
     constexpr TimeBase(Kind kind = Kind::Fps30) : kind_(kind) {}

@@ -59,9 +59,8 @@ constexpr std::uint8_t dropFrameBit = 0x40;
 // seconds and minutes bit 7, hours bits 7-6.
 constexpr int framesByte = 2, secondsByte = 3, minutesByte = 4, hoursByte = 5;
 constexpr std::uint8_t twoBitTens = 0x03, threeBitTens = 0x07;
-// No base has more labels a second, nor a day more hours.
+// No base has more labels a second.
 constexpr int mostLabelsPerSecond = 30;
-constexpr int hoursPerDay = 24;
 
 // The RECON set-up packets are shared by both decks, which are built one after the other.
 std::mutex reconPacketsMutex;
@@ -160,7 +159,7 @@ Packet VCR::withReconValue(Packet& shared, int value)
 
 void VCR::MakeSerial()
 {
-    sop_ = std::make_unique<VCRPort>(comport_, this, lanc_);
+    sop_ = std::make_unique<VCRPort>(comport_, lanc_);
     if (sop_->bad) {
         Utils::OutLine("Serial port " + comport_ + " for cam not available.");
         if (std::string hint = notAvailableHint(comport_, sop_->openFailure); !hint.empty())
@@ -287,6 +286,14 @@ void VCR::CommandStatus()
     readStatus();
 }
 
+std::optional<DeckStatus> VCR::readStatus(int attempts)
+{
+    std::optional<DeckStatus> status;
+    for (int attempt = 0; attempt < attempts && !status; ++attempt)
+        status = readStatus();
+    return status;
+}
+
 std::optional<DeckStatus> VCR::readStatus()
 {
     const Reply reply = CommandB0(bsgetstatus);
@@ -369,7 +376,7 @@ std::optional<VCR::DecodedTime> VCR::timeCodeOf(const Reply& reply)
     const auto minutes = bcdField(reply[minutesByte], threeBitTens);
     const auto seconds = bcdField(reply[secondsByte], threeBitTens);
     const auto frames = bcdField(reply[framesByte], twoBitTens);
-    if (!hours || !minutes || !seconds || !frames || *hours >= hoursPerDay || *minutes >= 60 || *seconds >= 60
+    if (!hours || !minutes || !seconds || !frames || *hours >= TimeBase::hoursPerDay || *minutes >= 60 || *seconds >= 60
         || *frames >= mostLabelsPerSecond) {
         // A block that answers with time data which is no time code: never shown or used.
         reportFailure("BAD DECK REPLY");

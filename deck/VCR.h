@@ -68,6 +68,11 @@ public:
     // Reads the deck's status now and shows it, as a poll does; nothing when the deck gave
     // none (a refusal, a bad reply, silence, the deck offline).
     std::optional<DeckStatus> readStatus();
+    // The same, asked again up to attempts times in all while the deck gives none: one lost
+    // reply must not decide whether a deck may roll or whether it recorded.
+    std::optional<DeckStatus> readStatus(int attempts);
+    // Status reads a deck is given before it counts as one that does not answer.
+    static constexpr int statusAttempts = 3;
     std::string ExtractStatusString(const Reply& reply);
     // True when the deck answered with a time code.
     bool CommandB8();

@@ -44,7 +44,7 @@ void VCRPort::setUpStep(const char* failureLine, Step step)
     }
 }
 
-VCRPort::VCRPort(const std::string& portName, VCR* owner, bool lanc) : portName_(portName), LANC(lanc), vcr(owner)
+VCRPort::VCRPort(const std::string& portName, bool lanc) : portName_(portName), LANC(lanc)
 {
     try {
         openPort();

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-class VCR;
 namespace serial {
 class SerialConfig;
 class SerialPort;
@@ -26,7 +25,7 @@ class VCRPort {
 public:
     static constexpr int buffersize = Reply::buffersize;
 
-    VCRPort(const std::string& portName, VCR* owner, bool lanc);
+    VCRPort(const std::string& portName, bool lanc);
     ~VCRPort();
     VCRPort(const VCRPort&) = delete;
     VCRPort& operator=(const VCRPort&) = delete;
@@ -147,7 +146,6 @@ private:
     std::atomic<int> numBytes{0};
     std::uint64_t exchanges_ = 0;
     Reply serin;
-    VCR* vcr = nullptr;
     std::shared_ptr<serial::SerialConfig> serCfg;
     std::unique_ptr<serial::SerialPort> serialPort;
     std::unique_ptr<serial::OutputStream> SerialOutStream;

@@ -34,8 +34,6 @@ EditOutcome aborted()
 }
 
 constexpr const char* clockTimedText = "CLOCK-TIMED EDIT";
-// Status reads a deck is given before it counts as one that does not answer.
-constexpr int statusTries = 3;
 
 // What the console says of an edit aborted while the recorder recorded: the frames the tape
 // holds, from the record in point to the last frame recorded.
@@ -160,7 +158,7 @@ bool EditEngine::decksReady(const EditRequest& request, Decks decks)
         progress_.status("PRESETS REFUSED - NO EDIT");
         return false;
     }
-    const auto status = statusOf(recorder_);
+    const auto status = recorder_.readStatus(VCR::statusAttempts);
     if (!status || status->editPreset() != (request.mode & DeckStatus::presetBits)) {
         progress_.status("RECORDER: EDIT MODE NOT SET");
         return false;
@@ -168,18 +166,10 @@ bool EditEngine::decksReady(const EditRequest& request, Decks decks)
     return true;
 }
 
-std::optional<DeckStatus> EditEngine::statusOf(VCR& deck)
-{
-    std::optional<DeckStatus> status;
-    for (int attempt = 0; attempt < statusTries && !status; ++attempt)
-        status = deck.readStatus();
-    return status;
-}
-
 bool EditEngine::deckReady(VCR& deck)
 {
     const bool recorder = &deck == &recorder_;
-    const auto status = statusOf(deck);
+    const auto status = deck.readStatus(VCR::statusAttempts);
     if (!status) {
         progress_.status(recorder ? "RECORDER: NO STATUS" : "PLAYER: NO STATUS");
         return false;

@@ -46,8 +46,6 @@ private:
     // protected); false after the operator's text.
     bool decksReady(const EditRequest& request, Decks decks);
     bool deckReady(VCR& deck);
-    // The deck's status, read again while it gives none, a few times.
-    static std::optional<DeckStatus> statusOf(VCR& deck);
     // Waits until the deck is cued and parked, up to waits x ms; false on an abort.
     bool waitCued(VCR& deck, int waits, int ms);
     // Waits until the deck's cue thread has parked it; false on an abort.

@@ -52,7 +52,6 @@ constexpr int confirmFrames = 2;
 // Tries of edit off before the record guard takes over.
 constexpr int editOffTries = 5;
 // Status reads a deck is given before it counts as one that does not answer.
-constexpr int statusTries = 3;
 // Variable-speed play: 10^(NN/32 - 2) times play speed.
 constexpr std::uint8_t fasterSpeed = 0x48;  // about 1.78x
 constexpr std::uint8_t slowerSpeed = 0x38;  // about 0.56x
@@ -554,11 +553,8 @@ bool EditRoll::tookEffect(const Reply& editOff)
         return false;
     const int end = landingFrame(editOff.written) + plan_.editDelay;
     waitRegardless(std::max(Clock::now(), recorderPosition_.surelyReached(end)));
-    for (int read = 0; read < statusTries; ++read) {
-        if (const auto status = recorder_.readStatus())
-            return !status->recording();
-    }
-    return false;
+    const auto status = recorder_.readStatus(VCR::statusAttempts);
+    return status && !status->recording();
 }
 
 EditRoll::Result EditRoll::editOffAndStop(std::optional<FiringWindow> window)

@@ -1,5 +1,7 @@
 #include "eventlist/Channels.h"
 
+#include "eventlist/PlainText.h"
+
 #include <array>
 #include <cctype>
 
@@ -27,9 +29,7 @@ std::string Channels::fieldText() const
 
 std::optional<Channels> Channels::fromField(std::string_view field)
 {
-    std::string upper(field);
-    for (char& c : upper)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string upper = PlainText::upper(field);
     for (std::size_t index = 0; index < fields.size(); ++index) {
         if (upper == fields[index]) {
             Channels channels;

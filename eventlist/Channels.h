@@ -28,5 +28,8 @@ struct Channels {
     std::uint8_t insertBits() const;
     static Channels fromInsertBits(std::uint8_t bits);
 
+    // Video and both audios: what an assemble edit records.
+    bool recordsEverything() const { return video && audio1 && audio2; }
+
     bool operator==(const Channels&) const = default;
 };

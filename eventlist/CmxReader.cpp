@@ -1,6 +1,8 @@
 #include "eventlist/CmxReader.h"
 
+#include "eventlist/CmxFormat.h"
 #include "eventlist/ListError.h"
+#include "eventlist/PlainText.h"
 #include "eventlist/TimeCodeText.h"
 
 #include <algorithm>
@@ -11,14 +13,9 @@
 
 namespace {
 
-constexpr std::size_t reelWidth = 8;
-constexpr int largestNumber = 999;
-constexpr std::size_t largestEventCount = 999;
-constexpr std::size_t longestTitle = 70;
 constexpr std::size_t numberDigits = 6;
 constexpr std::size_t transitionDigits = 4;
 constexpr std::size_t timeCodesPerLine = 4;
-const std::string assembleComment = "* EDIT MODE: ASSEMBLE";
 
 struct KnownStatement {
     const char* word;
@@ -34,26 +31,13 @@ constexpr std::array<KnownStatement, 5> knownStatements{{
     {"%", "motion memory data"},
 }};
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
 std::string_view trimmed(std::string_view text)
 {
-    while (!text.empty() && isBlank(text.front()))
+    while (!text.empty() && PlainText::isBlank(text.front()))
         text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
+    while (!text.empty() && PlainText::isBlank(text.back()))
         text.remove_suffix(1);
     return text;
-}
-
-std::string upper(std::string_view text)
-{
-    std::string result(text);
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
 }
 
 bool startsWith(std::string_view text, std::string_view prefix)
@@ -79,10 +63,10 @@ std::vector<std::string_view> words(std::string_view text)
     std::vector<std::string_view> result;
     std::size_t at = 0;
     while (at < text.size()) {
-        while (at < text.size() && isBlank(text[at]))
+        while (at < text.size() && PlainText::isBlank(text[at]))
             ++at;
         const std::size_t start = at;
-        while (at < text.size() && !isBlank(text[at]))
+        while (at < text.size() && !PlainText::isBlank(text[at]))
             ++at;
         if (at > start)
             result.push_back(text.substr(start, at - start));
@@ -99,11 +83,6 @@ std::string joined(const std::vector<std::string_view>& parts)
         text.append(part);
     }
     return text;
-}
-
-bool recordsEverything(const Channels& c)
-{
-    return c.video && c.audio1 && c.audio2;
 }
 
 // An event line as read, with what it needs said about it.
@@ -133,14 +112,14 @@ public:
         if (body.find('\t') != std::string_view::npos)
             warn("tabs between the fields; other systems may misread the columns");
         const std::vector<std::string_view> fields = words(body);
-        const std::string head = upper(body.substr(0, 6));
+        const std::string head = PlainText::upper(body.substr(0, 6));
         if (startsWith(head, "TITLE:"))
             title(body);
         else if (startsWith(head, "FCM:"))
             frameCountMode(body);
         else if (startsWith(head, "SPLIT:"))
             split(body);
-        else if (upper(fields.front()) == "AUD")
+        else if (PlainText::upper(fields.front()) == "AUD")
             audio(body, fields);
         else if (allDigits(fields.front()))
             eventLine(body, fields);
@@ -188,7 +167,7 @@ private:
 
     void comment(std::string_view body)
     {
-        if (upper(body) == assembleComment && markAssemble())
+        if (PlainText::upper(body) == CmxFormat::assembleComment && markAssemble())
             return;
         addNote({Note::Kind::Comment, std::string(body)});
     }
@@ -199,7 +178,7 @@ private:
             warn("a second EDIT MODE: ASSEMBLE for " + eventName(open_->number) + "; kept as a comment");
             return false;
         }
-        if (!open_ || open_->lines.size() != 1 || !recordsEverything(open_->lines.front().channels)) {
+        if (!open_ || open_->lines.size() != 1 || !open_->lines.front().channels.recordsEverything()) {
             warn("EDIT MODE: ASSEMBLE does not follow an event of one AA/V line; kept as a comment");
             return false;
         }
@@ -216,13 +195,13 @@ private:
         }
         titleSeen_ = true;
         list_.setTitle(std::string(body.substr(6)));
-        if (list_.title().size() > longestTitle)
+        if (list_.title().size() > CmxFormat::longestTitle)
             warn("the title is longer than 70 characters; kept whole");
     }
 
     void frameCountMode(std::string_view body)
     {
-        const std::string value = upper(joined(words(body.substr(4))));
+        const std::string value = PlainText::upper(joined(words(body.substr(4))));
         FrameCountMode mode = FrameCountMode::NonDrop;
         if (value == "DROP FRAME") {
             mode = FrameCountMode::DropFrame;
@@ -243,8 +222,8 @@ private:
 
     void split(std::string_view body)
     {
-        std::string value = upper(body.substr(6));
-        value.erase(std::remove_if(value.begin(), value.end(), isBlank), value.end());
+        std::string value = PlainText::upper(body.substr(6));
+        value.erase(std::remove_if(value.begin(), value.end(), PlainText::isBlank), value.end());
         Split split;
         if (startsWith(value, "AUDIODELAY="))
             split.delay = Split::Delay::Audio;
@@ -298,7 +277,7 @@ private:
     void statement(std::string_view body, const std::vector<std::string_view>& fields)
     {
         // Motion memory data may follow its '%' without a blank.
-        const std::string word = body.front() == '%' ? "%" : upper(fields.front());
+        const std::string word = body.front() == '%' ? "%" : PlainText::upper(fields.front());
         for (const KnownStatement& known : knownStatements) {
             if (word == known.word)
                 return notPerformed(body, word + " (" + known.meaning + ") is kept; Kestrix does not perform it");
@@ -361,12 +340,12 @@ private:
             checkSplit(event);
         if (event.assemble && event.lines.size() != 1) {
             event.assemble = false;
-            event.notes.push_back({Note::Kind::Comment, assembleComment});
+            event.notes.push_back({Note::Kind::Comment, CmxFormat::assembleComment});
             warnAt(assembleLine_, "EDIT MODE: ASSEMBLE on " + eventName(event.number)
                                       + ", which has two lines; kept as a comment");
         }
         list_.append(event);
-        if (list_.size() == largestEventCount + 1)
+        if (list_.size() == CmxFormat::largestEventCount + 1)
             warnAt(openLine_, "the list holds more than 999 events; other systems read lists of up to 999");
         open_.reset();
     }
@@ -387,9 +366,9 @@ private:
 
     void warnAboutLine(const ReadLine& read, FrameCountMode lineMode)
     {
-        if (read.number > largestNumber)
+        if (read.number > CmxFormat::largestNumber)
             warn("event number " + std::to_string(read.number) + " is past 999; kept");
-        if (read.edit.reel.size() > reelWidth)
+        if (read.edit.reel.size() > CmxFormat::reelWidth)
             warn("reel " + read.edit.reel + " is longer than 8 characters; kept whole");
         if (read.otherSeparator && lineMode == FrameCountMode::NonDrop)
             warn("a ';', '.' or ',' before the frames, but the list counts NON-DROP FRAME; read as non-drop");
@@ -447,7 +426,7 @@ private:
     bool readTransition(const std::vector<std::string_view>& fields, std::size_t& at, ReadLine& read,
                         std::string& why)
     {
-        const std::string field = upper(fields[at++]);
+        const std::string field = PlainText::upper(fields[at++]);
         Transition& transition = read.edit.transition;
         if (field == "C") {
             transition.kind = Transition::Kind::Cut;
@@ -460,7 +439,7 @@ private:
         } else if (field == "K" || field == "KB" || field == "KO") {
             transition.kind = Transition::Kind::Key;
             transition.keyLayer = field.size() == 2 ? field[1] : ' ';
-            const std::string layer = upper(fields[at]);
+            const std::string layer = PlainText::upper(fields[at]);
             if (field == "K" && (layer == "B" || layer == "O")) {
                 transition.keyLayer = layer[0];
                 ++at;

@@ -1,5 +1,6 @@
 #include "eventlist/CmxWriter.h"
 
+#include "eventlist/CmxFormat.h"
 #include "eventlist/TimeCodeText.h"
 
 #include <algorithm>
@@ -13,12 +14,7 @@ constexpr std::size_t channelColumn = 15;
 constexpr std::size_t transitionColumn = 21;
 constexpr std::size_t durationColumn = 26;
 constexpr std::size_t sourceInColumn = 30;
-constexpr std::size_t reelWidth = 8;
-constexpr int largestNumber = 999;
 constexpr int largestDuration = 999;
-constexpr std::size_t largestEventCount = 999;
-constexpr std::size_t longestTitle = 70;
-const std::string assembleComment = "* EDIT MODE: ASSEMBLE";
 
 // Blanks up to a 1-based column; one blank when the text already reaches it.
 void padTo(std::string& line, std::size_t column)
@@ -60,7 +56,7 @@ public:
             }
             if (index > 0)
                 checkNumberApart(list_[index - 1], event);
-            if (index == largestEventCount)
+            if (index == CmxFormat::largestEventCount)
                 warn("the list holds more than 999 events; other systems read lists of up to 999");
             writeEvent(event);
         }
@@ -83,7 +79,7 @@ private:
 
     void writeHeader()
     {
-        if (list_.title().size() > longestTitle)
+        if (list_.title().size() > CmxFormat::longestTitle)
             warn("the title is longer than 70 characters; other systems may cut it short");
         line(list_.title().empty() ? "TITLE:" : "TITLE: " + list_.title());
         line("FCM: " + fcmText(list_.frameCountMode()));
@@ -111,16 +107,16 @@ private:
                 line(audio);
         }
         if (event.assemble)
-            line(assembleComment);
+            line(CmxFormat::assembleComment);
         for (const Note& note : event.notes)
             line(note.text);
     }
 
     void warnAboutFields(int number, const EditLine& edit)
     {
-        if (number > largestNumber)
+        if (number > CmxFormat::largestNumber)
             warn("event number " + std::to_string(number) + " is past 999; other systems may not read it");
-        if (edit.reel.size() > reelWidth)
+        if (edit.reel.size() > CmxFormat::reelWidth)
             warn("reel " + edit.reel + " is longer than 8 characters; written whole");
         else if (!upperLettersAndDigits(edit.reel))
             warn("reel " + edit.reel + " is not upper-case letters and digits; other systems may not read it");

@@ -11,18 +11,13 @@ constexpr std::uint8_t assembleMode = 0x20;
 constexpr std::uint8_t insertMode = 0x40;
 constexpr std::uint8_t channelBits = 0x13;
 // Six digits: what a list's event number field is read as.
-constexpr int largestNumber = 999999;
+constexpr int largestEventNumber = 999999;
 
 std::string hexByte(std::uint8_t byte)
 {
     char text[8];
     std::snprintf(text, sizeof text, "0x%02X", byte);
     return text;
-}
-
-bool recordsEverything(const Channels& c)
-{
-    return c.video && c.audio1 && c.audio2;
 }
 
 } // namespace
@@ -91,7 +86,7 @@ bool Event::isTransitionFrom(std::size_t line) const
 
 std::optional<std::string> Event::fault(TimeBase listBase) const
 {
-    if (number < 0 || number > largestNumber)
+    if (number < 0 || number > largestEventNumber)
         return "an event number outside 0 to 999999";
     if (lines.empty() || lines.size() > 2)
         return "an event has one line or two";
@@ -107,7 +102,7 @@ std::optional<std::string> Event::fault(TimeBase listBase) const
     if ((split.delay == Split::Delay::None && split.frames != 0) || split.frames < 0
         || split.frames >= labels.framesPerDay())
         return "a split delay outside the day, or without its kind";
-    if (assemble && (lines.size() != 1 || !recordsEverything(lines.front().channels)))
+    if (assemble && (lines.size() != 1 || !lines.front().channels.recordsEverything()))
         return "an assemble edit is one line that records AA/V";
     for (const Note& note : notes) {
         if (auto fault = note.fault())

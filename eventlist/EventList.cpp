@@ -1,15 +1,11 @@
 #include "eventlist/EventList.h"
 
 #include "eventlist/ListError.h"
+#include "eventlist/PlainText.h"
 
 #include <algorithm>
 
 namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 
 const char* pointName(TrimPoint point)
 {
@@ -102,9 +98,9 @@ void EventList::setTitle(const std::string& title)
         throw ListError("a title is one line");
     std::size_t first = 0;
     std::size_t last = title.size();
-    while (first < last && isBlank(title[first]))
+    while (first < last && PlainText::isBlank(title[first]))
         ++first;
-    while (last > first && isBlank(title[last - 1]))
+    while (last > first && PlainText::isBlank(title[last - 1]))
         --last;
     title_ = title.substr(first, last - first);
 }

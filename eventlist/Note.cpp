@@ -1,13 +1,6 @@
 #include "eventlist/Note.h"
 
-namespace {
-
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
-
-} // namespace
+#include "eventlist/PlainText.h"
 
 std::optional<std::string> Note::fault() const
 {
@@ -15,7 +8,7 @@ std::optional<std::string> Note::fault() const
         return "an empty note";
     if (text.find_first_of("\r\n") != std::string::npos)
         return "a note holds a line break";
-    if (isBlank(text.front()) || isBlank(text.back()))
+    if (PlainText::isBlank(text.front()) || PlainText::isBlank(text.back()))
         return "a note starts or ends with a blank";
     if ((kind == Kind::Comment) != (text.front() == '*'))
         return kind == Kind::Comment ? "a comment must start with '*'" : "a statement must not start with '*'";

@@ -4,6 +4,7 @@
 #include "deck/Utils.h"
 #include "eventlist/ListError.h"
 #include "eventlist/ListFile.h"
+#include "eventlist/PlainText.h"
 #include "listwindow/ReelName.h"
 
 #include <cctype>
@@ -11,14 +12,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-std::string upper(const std::string& text)
-{
-    std::string result = text;
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
 
 }
 
@@ -133,7 +126,7 @@ void ListKeeper::removeListener(int id)
 std::string ListKeeper::refusal(const Event& event) const
 {
     for (const EditLine& line : event.lines) {
-        if (upper(line.reel) != reel_)
+        if (PlainText::upper(line.reel) != reel_)
             return "MOUNT REEL " + line.reel;
     }
     return {};

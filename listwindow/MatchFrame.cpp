@@ -3,18 +3,11 @@
 #include "assembly/EventEdits.h"
 #include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
+#include "eventlist/PlainText.h"
 
 #include <cctype>
 
 namespace {
-
-std::string upper(const std::string& text)
-{
-    std::string result = text;
-    for (char& c : result)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return result;
-}
 
 }
 
@@ -32,10 +25,10 @@ void MatchFrame::perform(const EventList& list, const std::string& playerReel, V
         return;
     }
     if (EventEdits::isPlayerlessReel(hit->reel)) {
-        player.ShowStat(upper(hit->reel) + " IS NO REEL ON THE PLAYER");
+        player.ShowStat(PlainText::upper(hit->reel) + " IS NO REEL ON THE PLAYER");
         return;
     }
-    if (upper(hit->reel) != playerReel) {
+    if (PlainText::upper(hit->reel) != playerReel) {
         player.ShowStat("MOUNT REEL " + hit->reel);
         return;
     }

@@ -5,10 +5,13 @@
 #                                               Sanitizer at -O1, with the libFuzzer targets
 #   scripts/configure.sh tsan      build-tsan/  Clang, ThreadSanitizer at -O1
 # The sanitizer builds run at -O1: several times faster than -O0, and the stacks stay exact.
+# They compile each library's and each test program's sources together (unity builds): a
+# clean sanitizer build takes about 60% of the time, and a name two files of one library both
+# define at file scope fails it, so such names are kept apart.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export CMAKE_GENERATOR=Ninja
-sanitizerFlags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DKESTRIX_WERROR=ON)
+sanitizerFlags=(-DCMAKE_BUILD_TYPE=Debug "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DKESTRIX_WERROR=ON -DCMAKE_UNITY_BUILD=ON)
 case "${1:-}" in
   release) cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DKESTRIX_WERROR=OFF ;;
   asan) CC=clang CXX=clang++ cmake -S . -B build-asan "${sanitizerFlags[@]}" -DKESTRIX_SANITIZE=ON ;;

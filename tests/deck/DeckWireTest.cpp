@@ -14,7 +14,7 @@ using decktest::waitForReceived;
 
 namespace {
 
-class DeckOnVirtualDeck : public testing::Test {
+class DeckOnTheWire : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -65,7 +65,7 @@ TEST(DeckStartUp, ReconDeckGetsItsFourSetUpPacketsBeforeTheTimeMode)
     EXPECT_EQ(waitForReceived(decks, Role::Player, expected.size()), expected);
 }
 
-TEST_F(DeckOnVirtualDeck, EachTransportOperationSendsItsPackets)
+TEST_F(DeckOnTheWire, EachTransportOperationSendsItsPackets)
 {
     struct Case {
         const char* name;
@@ -103,7 +103,7 @@ TEST_F(DeckOnVirtualDeck, EachTransportOperationSendsItsPackets)
     }
 }
 
-TEST_F(DeckOnVirtualDeck, MotionCommandsCancelAPendingCueAndPlayAndTheDuration)
+TEST_F(DeckOnTheWire, MotionCommandsCancelAPendingCueAndPlayAndTheDuration)
 {
     struct Case {
         const char* name;
@@ -133,7 +133,7 @@ TEST_F(DeckOnVirtualDeck, MotionCommandsCancelAPendingCueAndPlayAndTheDuration)
     }
 }
 
-TEST_F(DeckOnVirtualDeck, RecordTwiceFlipsTheMotionMarkerBack)
+TEST_F(DeckOnTheWire, RecordTwiceFlipsTheMotionMarkerBack)
 {
     vcr->setmoving(0);
     vcr->record();
@@ -143,7 +143,7 @@ TEST_F(DeckOnVirtualDeck, RecordTwiceFlipsTheMotionMarkerBack)
     EXPECT_EQ(waitForReceived(decks, Role::Player, 2), (std::vector<Packet>(2, Packet{0x20, 0x02, 0x22})));
 }
 
-TEST_F(DeckOnVirtualDeck, MutedDeckShowsNoVcrStatus)
+TEST_F(DeckOnTheWire, MutedDeckShowsNoVcrStatus)
 {
     ASSERT_TRUE(decktest::waitFor([&] {
         vcr->status();
@@ -154,7 +154,7 @@ TEST_F(DeckOnVirtualDeck, MutedDeckShowsNoVcrStatus)
     EXPECT_EQ(view->status(), "No VCR Status");
 }
 
-TEST_F(DeckOnVirtualDeck, TwoThreadsOnOneLinkNeverInterleaveAndEachGetsItsOwnReply)
+TEST_F(DeckOnTheWire, TwoThreadsOnOneLinkNeverInterleaveAndEachGetsItsOwnReply)
 {
     // The lock is under test, not the deck's answering time: a wait generous enough for a
     // loaded machine keeps a late reply from being read by the next exchange.

@@ -46,7 +46,7 @@ TimedExchange exchange(VCRPort& link)
 TEST(StalledLink, AnExchangeGivesUpWithinTheWriteLimitSaysSoAndReleasesTheLink)
 {
     StalledLine line;
-    VCRPort link(line.slavePath(), nullptr, false);
+    VCRPort link(line.slavePath(), false);
     ASSERT_FALSE(link.bad);
     ASSERT_TRUE(link.hasOutStream());
     line.fill();

@@ -20,7 +20,7 @@ const Packet statusRequest{0x61, 0x20, 0x09, 0x8A};
 TEST(VCRPort, Rs422LinkIs38400OddWithoutHandshakeAndRaisesDtrAndRts)
 {
     FakeBackend fake;
-    VCRPort link("COM3", nullptr, false);
+    VCRPort link("COM3", false);
 
     ASSERT_FALSE(link.bad);
     auto cfg = fake->lastConfigured();
@@ -48,7 +48,7 @@ TEST(VCRPort, LancLinkUsesCtsRtsHandshakeAndMakesStreamsOnlyWhenCtsAndDsrDiffer)
         FakeBackend fake;
         fake->setResult("SerSigCTS", c.cts);
         fake->setResult("SerSigDSR", c.dsr);
-        VCRPort link("COM4", nullptr, true);
+        VCRPort link("COM4", true);
 
         EXPECT_EQ(fake->lastConfigured()->getHandshake(), SerialConfig::HS_CTSRTS);
         EXPECT_EQ(link.hasOutStream(), c.streams);
@@ -86,7 +86,7 @@ TEST(VCRPort, EachFailedSetUpStepPrintsItsLineAndSetUpGoesOn)
         }
         fake->setResult(c.operation, -1);
         std::unique_ptr<VCRPort> link;
-        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", nullptr, c.lanc); });
+        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", c.lanc); });
         EXPECT_EQ(console, c.line);
         EXPECT_FALSE(link->bad);
         EXPECT_TRUE(link->hasOutStream());
@@ -100,7 +100,7 @@ TEST(VCRPort, StreamsThatCannotBeMadeAreReportedAndTheLinkGoesOn)
         FakeBackend fake;
         fake->setResult("SerSetTimeoutTx", -1);
         std::unique_ptr<VCRPort> link;
-        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", nullptr, false); });
+        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", false); });
         EXPECT_EQ(console, "Unable to make OutputStream\n");
         EXPECT_FALSE(link->bad);
         EXPECT_FALSE(link->hasOutStream());
@@ -111,7 +111,7 @@ TEST(VCRPort, StreamsThatCannotBeMadeAreReportedAndTheLinkGoesOn)
         fake->queueResult("SerSetTimeoutRx", 0);
         fake->setResult("SerSetTimeoutRx", -1);
         std::unique_ptr<VCRPort> link;
-        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", nullptr, false); });
+        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM5", false); });
         EXPECT_EQ(console, "Unable to make InputStream\n");
         EXPECT_TRUE(link->hasOutStream());
         fake->receive({0x10, 0x01, 0x11});
@@ -133,7 +133,7 @@ TEST(VCRPort, PortThatCannotBeOpenedIsBadWithTwoLinesAndKeepsTheReason)
         FakeBackend fake;
         fake->setResult("SerOpenPort", c.result);
         std::unique_ptr<VCRPort> link;
-        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM9", nullptr, false); });
+        std::string console = consoleOf([&] { link = std::make_unique<VCRPort>("COM9", false); });
         EXPECT_EQ(console, " \nSerial Port COM9 not available\n");
         EXPECT_TRUE(link->bad);
         EXPECT_EQ(link->openFailure, c.reason);
@@ -145,7 +145,7 @@ TEST(VCRPort, PortThatCannotBeOpenedIsBadWithTwoLinesAndKeepsTheReason)
 TEST(VCRPort, FailedWriteReturnsZerosAtOnceWithoutReading)
 {
     FakeBackend fake;
-    VCRPort link("COM3", nullptr, false);
+    VCRPort link("COM3", false);
     fake->setResult("SerPutData", 0);
     fake->receive({0x10, 0x01, 0x11});
     fake->clearCalls();
@@ -162,7 +162,7 @@ TEST(VCRPort, FailedWriteReturnsZerosAtOnceWithoutReading)
 TEST(VCRPort, StaleInputIsDiscardedAndNoReplyGivesSixteenZeros)
 {
     FakeBackend fake;
-    VCRPort link("COM3", nullptr, false);
+    VCRPort link("COM3", false);
     fake->receive(decktest::withChecksum({0x79, 0x20, 0, 0x20, 0, 0, 0, 0, 0, 0, 0}));
 
     Reply reply = link.SendSerial(statusRequest);
@@ -174,7 +174,7 @@ TEST(VCRPort, StaleInputIsDiscardedAndNoReplyGivesSixteenZeros)
 TEST(VCRPort, TheLongestBlockKeepsItsFirstSixteenBytesAndNothingPending)
 {
     FakeBackend fake;
-    VCRPort link("COM3", nullptr, false);
+    VCRPort link("COM3", false);
     Packet longest(17, 0x01);
     longest[0] = 0x7F;  // sense data of 15 bytes
     longest[1] = 0x20;
@@ -192,7 +192,7 @@ TEST(VCRPort, TheLongestBlockKeepsItsFirstSixteenBytesAndNothingPending)
 TEST(VCRPort, APortThatHasGoneGoesOfflineAndIsReopenedQuietlyAsAtStartUp)
 {
     FakeBackend fake;
-    VCRPort link("COM3", nullptr, false);
+    VCRPort link("COM3", false);
     fake->setResult("SerPutData", 0);
     fake->setResult("SerRxReadyCount", -1);  // hung up: the device is gone
     fake->clearCalls();
@@ -251,7 +251,7 @@ TEST(VCRPort, AReaderThatWakesOnlyAfterTheDeadlineStillTakesTheReplyThatCame)
     auto line = std::make_shared<LateWakingLine>();
     serial::SerialBackend::install(line);
     {
-        VCRPort link("COM3", nullptr, false);
+        VCRPort link("COM3", false);
         line->answerNextWrite(decktest::withChecksum({0x10, 0x01}), std::chrono::milliseconds(5));
         const Reply reply = link.SendSerial(VCR::bsplay);
         EXPECT_EQ(reply.outcome, Reply::Outcome::Answered);

@@ -7,6 +7,8 @@
 #include "tools/decksim/StatusBits.h"
 #include "tools/decksim/TimeCode.h"
 
+#include "tests/decksim/ControllerLine.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,14 +16,7 @@
 namespace decksim {
 namespace {
 
-Bytes hex(const std::string& text)
-{
-    Bytes bytes;
-    for (std::size_t at = 0; at + 1 < text.size(); at += 3) {
-        bytes.push_back(static_cast<std::uint8_t>(std::stoi(text.substr(at, 2), nullptr, 16)));
-    }
-    return bytes;
-}
+using test::hex;
 
 class ProtocolEngineTest : public ::testing::Test {
 protected:

@@ -224,6 +224,13 @@ public:
 
     EditOutcome edit() { return EditEngine(*player, *recorder, clock, progress).autoEdit(request); }
 
+    // What the virtual recorder's status says now: whether it records.
+    bool recorderShowsRecord() const
+    {
+        constexpr std::uint8_t recordBit = 0x02;  // status byte 1
+        return (decks.statusBytes(decksim::Role::Recorder)[1] & recordBit) != 0;
+    }
+
     // A label of the decks' tape and its frame, as the virtual decks count them.
     int frames(const std::string& label) const
     {

@@ -14,14 +14,8 @@ using namespace enginetest;
 
 namespace {
 
-constexpr std::uint8_t recordBit = 0x02;  // status byte 1
 const Packet editOff{0x20, 0x64, 0x84};
 const Packet stop{0x20, 0x00, 0x20};
-
-bool recording(const EngineRig& rig)
-{
-    return (rig.decks.statusBytes(Role::Recorder)[1] & recordBit) != 0;
-}
 
 // The recorder frames on tape, from the decks' own report.
 std::vector<decksim::Report::Segment> tape(const EngineRig& rig)
@@ -73,12 +67,12 @@ TEST(RecordGuard, ARecorderUnpluggedWhileRecordingIsStoppedFirstThingWhenBack)
     EXPECT_TRUE(decktest::waitFor([&] { return rig.recorderView->alarm() == RecordGuard::alarmText; }));
     // A real deck does not notice its cable: it records on.
     std::this_thread::sleep_for(std::chrono::seconds(2));
-    ASSERT_TRUE(recording(rig));
+    ASSERT_TRUE(rig.recorderShowsRecord());
     rig.decks.clearTrace();
     const auto pluggedBack = std::chrono::steady_clock::now();
     rig.decks.plugBack(Role::Recorder);
 
-    ASSERT_TRUE(decktest::waitFor([&] { return !recording(rig); }, 2000));
+    ASSERT_TRUE(decktest::waitFor([&] { return !rig.recorderShowsRecord(); }, 2000));
     const auto stoppedAfter = std::chrono::steady_clock::now() - pluggedBack;
     // The guard tries the port every 100 ms; the deck leaves record in the frame after.
     EXPECT_LT(stoppedAfter, std::chrono::milliseconds(250));
@@ -107,7 +101,7 @@ TEST(RecordGuard, ARecorderThatRefusesEditOffAndStopIsTriedUntilItTakesThem)
     EXPECT_NE(std::find(statuses.begin(), statuses.end(), "EDIT FAILED - RECORDER DID NOT STOP"), statuses.end());
     // The guard keeps at it until the refusals run out; then the deck leaves record.
     EXPECT_TRUE(rig.recorder->recordGuard().waitUntilClear(std::chrono::seconds(10)));
-    EXPECT_FALSE(recording(rig));
+    EXPECT_FALSE(rig.recorderShowsRecord());
     EXPECT_EQ(rig.recorderView->alarms(), std::vector<std::string>{RecordGuard::alarmText});
     EXPECT_EQ(rig.recorderView->alarm(), "") << "cleared once the deck confirmed";
     const auto made = tape(rig);

@@ -12,7 +12,6 @@ using namespace enginetest;
 
 namespace {
 
-constexpr std::uint8_t recordBit = 0x02;  // status byte 1
 constexpr std::uint8_t stopBit = 0x20;
 
 // Pulls a deck's line once the edit has reached a step, and a little after it.
@@ -41,7 +40,7 @@ bool stopped(EngineRig& rig, Role role)
 
 bool notRecording(EngineRig& rig)
 {
-    return decktest::waitFor([&] { return (rig.decks.statusBytes(Role::Recorder)[1] & recordBit) == 0; });
+    return decktest::waitFor([&] { return !rig.recorderShowsRecord(); });
 }
 
 // Plugs the deck back and makes an edit of 40 frames that must land exactly.

@@ -198,7 +198,7 @@ void runExchanges(const std::vector<Bytes>& requests, std::vector<std::vector<By
     auto line = std::make_shared<StraddlingLine>(std::move(shares));
     serial::SerialBackend::install(line);
     {
-        VCRPort link("COM1", nullptr, false);
+        VCRPort link("COM1", false);
         FUZZ_ASSERT(!link.bad);
         link.setwait(deadlineMs - VCRPort::adapterLatencyAllowanceMs);
         std::uint64_t lastExchange = 0;

@@ -5,6 +5,7 @@
 #include "deck/InvalidTimeCode.h"
 #include "deck/VCR.h"
 #include "tests/deck/DeckTestSupport.h"
+#include "tests/ui/PanelPart.h"
 #include "tools/decksim/VirtualDecks.h"
 #include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
@@ -181,13 +182,6 @@ TEST_F(DeckOnPanel, OutPointErrorText)
 }
 
 namespace {
-
-// One widget of a panel, for tables of widgets of different kinds.
-template <auto member>
-ui::Widget* part(VCRPanel& panel)
-{
-    return &(panel.*member);
-}
 
 // A deck on a fake port: its replies are scripted.
 class DeckOnPanelOnFakePort : public testing::Test {

@@ -1,5 +1,6 @@
 #include "deck/VCR.h"
 #include "tests/deck/DeckTestSupport.h"
+#include "tests/ui/PanelPart.h"
 #include "ui/OperatorThread.h"
 #include "ui/VCRPanel.h"
 
@@ -43,13 +44,6 @@ protected:
     std::unique_ptr<VCR> player;
     std::unique_ptr<VCR> recorder;
 };
-
-// One widget of a panel, for tables of widgets of different kinds.
-template <auto member>
-ui::Widget* part(VCRPanel& panel)
-{
-    return &(panel.*member);
-}
 
 struct Placement {
     const char* name;
