@@ -10,33 +10,13 @@
 #include "ui/EVCRPanel.h"
 #include "ui/EditLog.h"
 #include "ui/OperatorThread.h"
+#include "ui/PointsLocked.h"
 #include "ui/SequenceClock.h"
 #include "ui/VCRPanel.h"
 
 #include <system_error>
 
 namespace {
-
-// Both decks' point fields refuse typing while the run marks its points on them.
-class PointsLocked {
-public:
-    PointsLocked() : player_(VCRPanel::of(*Kestrix::pvcr)), recorder_(VCRPanel::of(*Kestrix::rvcr))
-    {
-        player_.lockForEdit(true);
-        recorder_.lockForEdit(true);
-    }
-    ~PointsLocked()
-    {
-        player_.lockForEdit(false);
-        recorder_.lockForEdit(false);
-    }
-    PointsLocked(const PointsLocked&) = delete;
-    PointsLocked& operator=(const PointsLocked&) = delete;
-
-private:
-    VCRPanel& player_;
-    VCRPanel& recorder_;
-};
 
 std::string eventName(int number)
 {
@@ -103,7 +83,7 @@ AssemblyOutcome UnattendedAssembly::assemble()
             return notStarted("NO " + eventName(*arguments_.from) + " IN THE LIST");
         setup.from = *index;
     }
-    PointsLocked locked;
+    PointsLocked locked(*Kestrix::pvcr, *Kestrix::rvcr);
     ui::SequenceClock clock;
     DeckEventPerformer performer(*Kestrix::pvcr, *Kestrix::rvcr, clock,
                                  {Kestrix::pvcrpreroll, Kestrix::rvcrpreroll, Kestrix::pvcradjust});

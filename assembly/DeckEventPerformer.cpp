@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr std::uint8_t assembleMode = 0x20;
 // The recorder's guard gets this long to stop a recorder that records on.
 constexpr auto guardLimit = std::chrono::seconds(5);
 // Status reads, a frame apart, for a recorder to show that it left record after stop.
@@ -21,9 +20,9 @@ constexpr int stopTries = 5;
 constexpr int frameMs = 34;
 
 // An assemble edit records on past its out point: what it recorded when that is not known.
-RecordedStretch markedStretch(const VCR& recorder, const EditRequest& request)
+RecordedStretch markedStretch(const VCR& recorder, const EditRequest& request, bool assemble)
 {
-    const int overrun = request.mode == assembleMode
+    const int overrun = assemble
         ? EditEngine::assembleOverrunSeconds * recorder.timeBase().labelsPerSecond()
         : 0;
     return {recorder.calcframes(request.recIn), recorder.calcframes(request.recOut) + overrun};
@@ -56,10 +55,11 @@ EventResult DeckEventPerformer::perform(const Event& event, TimeBase labels, Edi
         if (outcome.edits[index].onTape && onTape_)
             onTape_(edits[index].request, outcome.edits[index]);
     }
-    return resultOf(edits, outcome);
+    return resultOf(edits, outcome, event.assemble);
 }
 
-EventResult DeckEventPerformer::resultOf(const std::vector<EventEdit>& edits, const EventOutcome& outcome) const
+EventResult DeckEventPerformer::resultOf(const std::vector<EventEdit>& edits, const EventOutcome& outcome,
+                                         bool assemble) const
 {
     EventResult result;
     for (std::size_t index = 0; index < outcome.edits.size(); ++index) {
@@ -67,7 +67,7 @@ EventResult DeckEventPerformer::resultOf(const std::vector<EventEdit>& edits, co
         if (edit.recorded)
             result.recorded.push_back(*edit.recorded);
         else if (edit.onTape)
-            result.recorded.push_back(markedStretch(recorder_, edits[index].request));
+            result.recorded.push_back(markedStretch(recorder_, edits[index].request, assemble));
     }
     if (outcome.exact(edits.size())) {
         result.kind = EventResult::Kind::Recorded;

@@ -24,7 +24,7 @@ public:
     bool stopDecks() override;
 
 private:
-    EventResult resultOf(const std::vector<EventEdit>& edits, const EventOutcome& outcome) const;
+    EventResult resultOf(const std::vector<EventEdit>& edits, const EventOutcome& outcome, bool assemble) const;
     // What an event that did not end on tape exactly is reported as.
     EventResult::Kind kindOf(const std::vector<EventEdit>& edits, const EventOutcome& outcome) const;
     std::string abortedText() const;

@@ -4,7 +4,8 @@
 // garble now and then. ALL STOP is pressed at a random moment in one edit out of ten, and each
 // deck is unplugged for 3 s once and plugged back. The recorder refuses edit off now and then
 // (a few times, or more than the edit tries, so that its record guard must stop it), and is
-// pulled out while it records, one edit in a hundred, for 2 s. Every edit is checked on the
+// pulled out while it records, one edit in a hundred, for 2 s; its cassette is write-protected
+// before one edit in fifty, which must then be refused before anything moves. Every edit is checked on the
 // recorder's tape, the log against the tape, and the process's resident memory and threads
 // from the start to the end.
 //
@@ -16,7 +17,8 @@
 // for an edit the tape does not show exactly, a completed edit not logged, a recording where
 // no edit was, a recorder still recording once its guard has let go, frames recorded past an
 // edit's end beyond what the record guard reported, a recording that went on more than a
-// second past ALL STOP. A crash ends the run as crashes do.
+// second past ALL STOP, an edit on a write-protected cassette that is not refused with its
+// text or that recorded anything. A crash ends the run as crashes do.
 #include "deck/LongWaits.h"
 #include "deck/RecordGuard.h"
 #include "tests/e2e/EditRig.h"
@@ -110,10 +112,19 @@ private:
     int recorderCursor_ = 10 * labels_;
 };
 
-enum class Disturbance { None, AllStop, UnplugPlayer, UnplugRecorder, RefuseEditOff, PullRecorderWhileRecording };
+enum class Disturbance {
+    None,
+    AllStop,
+    UnplugPlayer,
+    UnplugRecorder,
+    RefuseEditOff,
+    PullRecorderWhileRecording,
+    RecordInhibit,
+};
 
 constexpr int editsPerRefusedEditOff = 25;
 constexpr int editsPerPullWhileRecording = 100;
+constexpr int editsPerRecordInhibit = 50;
 // Edit off refused this many times in a row: fewer than the edit tries, or more.
 constexpr int refusalsTheEditOutlasts = 2;
 constexpr int refusalsTheGuardMustOutlast = 8;
@@ -121,7 +132,7 @@ constexpr auto pulledWhileRecordingFor = std::chrono::seconds(2);
 
 // ALL STOP in one edit of each ten; the player unplugged at 30 % of the run, the recorder at
 // 70 % (edits 150 and 350 of 500); edit off refused in one edit of each 25, the recorder pulled
-// out while it records in one of each 100.
+// out while it records in one of each 100, the cassette write-protected in one of each 50.
 std::vector<Disturbance> disturbances(int edits, std::mt19937& random)
 {
     std::vector<Disturbance> planned(edits, Disturbance::None);
@@ -137,6 +148,7 @@ std::vector<Disturbance> disturbances(int edits, std::mt19937& random)
     scatter(editsPerAbort, Disturbance::AllStop);
     scatter(editsPerRefusedEditOff, Disturbance::RefuseEditOff);
     scatter(editsPerPullWhileRecording, Disturbance::PullRecorderWhileRecording);
+    scatter(editsPerRecordInhibit, Disturbance::RecordInhibit);
     planned[edits * 3 / 10] = Disturbance::UnplugPlayer;
     planned[edits * 7 / 10] = Disturbance::UnplugRecorder;
     return planned;
@@ -288,6 +300,7 @@ struct Tally {
     int allStopsAfterTheEdit = 0;   // the edit was over before the moment came
     int lostDeck = 0;               // aborted by an unplugged deck
     int notMade = 0;                // refused before anything was recorded
+    int inhibitedRefused = 0;       // write-protected cassette, refused with its text
     int reported = 0;               // completed not exactly, and said so
     int failed = 0;                 // EDIT FAILED, the guard stopping the recorder
     std::vector<double> backToStoppedMs;  // a pulled recorder plugged back, until out of record
@@ -375,6 +388,8 @@ private:
         std::optional<DuringEdit> during;
         if (disturbance == Disturbance::RefuseEditOff)
             refuseEditOff();
+        else if (disturbance == Disturbance::RecordInhibit)
+            rig_.decks.setRecordInhibit(Role::Recorder, true);
         else if (disturbance == Disturbance::PullRecorderWhileRecording)
             during.emplace(momentWhileRecording(points), [this] { pullRecorderWhileRecording(); });
         else if (disturbance != Disturbance::None)
@@ -549,6 +564,7 @@ private:
         if (!serveUntil([this] { return !rig_.recorder->recordGuard().active(); }, std::chrono::seconds(10)))
             fault(index, "the record guard has not stopped the recorder after 10 s");
         rig_.decks.allow(Role::Recorder, decksim::DeckCommand::EditOff);
+        rig_.decks.setRecordInhibit(Role::Recorder, false);
     }
 
     bool recorderRecording()
@@ -567,6 +583,10 @@ private:
             checkAllStop(index, near, pressedAt);
             return;
         }
+        if (disturbance == Disturbance::RecordInhibit) {
+            checkInhibited(index, points, outcome, near);
+            return;
+        }
         if (outcome == Outcome::Completed) {
             ++tally_.completed;
             tally_.completedExact += exact ? 1 : 0;
@@ -583,6 +603,22 @@ private:
         }
         if (!exact && outcome != Outcome::NotMade)
             describe(index, points, outcome, near);
+    }
+
+    // A write-protected cassette: refused before anything moved, with its text, and nothing on
+    // the tape over the edit's stretch.
+    void checkInhibited(int index, const Points& points, Outcome outcome, const std::vector<Segment>& near)
+    {
+        const bool said = rig_.statusShown("RECORDER: RECORD INHIBIT");
+        const bool recorded = std::any_of(near.begin(), near.end(), [&](const Segment& segment) {
+            return segment.recLast >= points.recIn && segment.recFirst < points.recIn + points.length;
+        });
+        if (outcome != Outcome::NotMade || !said || recorded)
+            fault(index, std::string("a write-protected cassette: ") + (said ? "" : "no RECORD INHIBIT shown, ")
+                             + (recorded ? "recorded " + onTape(near, points) : "nothing recorded"));
+        else
+            ++tally_.inhibitedRefused;
+        ++tally_.notMade;
     }
 
     void checkAllStop(int index, const std::vector<Segment>& near, int pressedAt)
@@ -764,8 +800,9 @@ private:
                     tally_.aborted, tally_.allStopsAfterTheEdit, tally_.mostFramesPastPress);
         std::printf("completed not exactly and said so (logged as recorded): %d; failed (EDIT FAILED): %d\n",
                     tally_.reported, tally_.failed);
-        std::printf("ended by an unplugged deck: %d; not made: %d; faults: %zu\n", tally_.lostDeck, tally_.notMade,
-                    faults_.size());
+        std::printf("ended by an unplugged deck: %d; not made: %d (%d of them a write-protected cassette, refused with "
+                    "its text); faults: %zu\n",
+                    tally_.lostDeck, tally_.notMade, tally_.inhibitedRefused, faults_.size());
         if (!tally_.backToStoppedMs.empty()) {
             std::vector<double> sorted = tally_.backToStoppedMs;
             std::sort(sorted.begin(), sorted.end());

@@ -7,6 +7,7 @@
 #include "ui/EVCRPanel.h"
 #include "ui/EditLog.h"
 #include "ui/OperatorThread.h"
+#include "ui/PointsLocked.h"
 #include "ui/VCRPanel.h"
 
 #include <chrono>
@@ -14,27 +15,6 @@
 #include <system_error>
 
 namespace {
-
-// Both decks' point fields refuse typing while the run marks its points on them.
-class PointsLocked {
-public:
-    PointsLocked(VCR& player, VCR& recorder) : player_(VCRPanel::of(player)), recorder_(VCRPanel::of(recorder))
-    {
-        player_.lockForEdit(true);
-        recorder_.lockForEdit(true);
-    }
-    ~PointsLocked()
-    {
-        player_.lockForEdit(false);
-        recorder_.lockForEdit(false);
-    }
-    PointsLocked(const PointsLocked&) = delete;
-    PointsLocked& operator=(const PointsLocked&) = delete;
-
-private:
-    VCRPanel& player_;
-    VCRPanel& recorder_;
-};
 
 std::string stateText(const EventReport& report)
 {
@@ -153,22 +133,22 @@ void ListAssembly::begin(AssemblySetup setup)
 
 void ListAssembly::retry()
 {
-    ui::OperatorThread::Sequence sequence;
-    if (phase_ != Phase::Held)
-        return;
-    phase_ = Phase::Running;
-    view_.showRunText("RETRYING " + eventName(*last_.event));
-    go([this] { return run_->retry(); });
+    goOnFromHeld("RETRYING ", [this] { return run_->retry(); });
 }
 
 void ListAssembly::skip()
+{
+    goOnFromHeld("SKIPPING ", [this] { return run_->skip(); });
+}
+
+void ListAssembly::goOnFromHeld(const std::string& doing, const std::function<AssemblyOutcome()>& step)
 {
     ui::OperatorThread::Sequence sequence;
     if (phase_ != Phase::Held)
         return;
     phase_ = Phase::Running;
-    view_.showRunText("SKIPPING " + eventName(*last_.event));
-    go([this] { return run_->skip(); });
+    view_.showRunText(doing + eventName(*last_.event));
+    go(step);
 }
 
 void ListAssembly::stop()

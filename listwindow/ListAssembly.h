@@ -70,6 +70,8 @@ private:
     void begin(AssemblySetup setup);
     // Starts, retries or skips with the points locked; the run held, ended or never begun after.
     void go(const std::function<AssemblyOutcome()>& step);
+    // A held run retried or skipped, said as doing the event it was held at.
+    void goOnFromHeld(const std::string& doing, const std::function<AssemblyOutcome()>& step);
     // After start, retry or skip: the run held, ended or never begun.
     void ended(const AssemblyOutcome& outcome);
     void finish(const AssemblyOutcome& outcome);

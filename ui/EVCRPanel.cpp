@@ -14,6 +14,7 @@
 #include "ui/EditLog.h"
 #include "ui/Gui.h"
 #include "ui/OperatorThread.h"
+#include "ui/PointsLocked.h"
 #include "ui/SequenceClock.h"
 #include "ui/VCRPanel.h"
 
@@ -35,27 +36,6 @@ constexpr int insert = 0x40;
 constexpr int video = 0x10;
 constexpr int audio1 = 0x01;
 constexpr int audio2 = 0x02;
-
-// Both decks' point fields refuse typing while an edit uses the points.
-class PointsLocked {
-public:
-    PointsLocked(VCR& player, VCR& recorder) : player_(VCRPanel::of(player)), recorder_(VCRPanel::of(recorder))
-    {
-        player_.lockForEdit(true);
-        recorder_.lockForEdit(true);
-    }
-    ~PointsLocked()
-    {
-        player_.lockForEdit(false);
-        recorder_.lockForEdit(false);
-    }
-    PointsLocked(const PointsLocked&) = delete;
-    PointsLocked& operator=(const PointsLocked&) = delete;
-
-private:
-    VCRPanel& player_;
-    VCRPanel& recorder_;
-};
 
 bool stopsSequences(const std::string& command)
 {

@@ -2,6 +2,7 @@
 
 #include "app/Kestrix.h"
 #include "deck/ConsoleWriter.h"
+#include "tests/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -11,27 +12,6 @@
 #include <fstream>
 #include <optional>
 #include <string>
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const std::filesystem::path& path() const { return path_; }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline void writeFile(const std::string& path, const std::string& contents)
 {

@@ -147,9 +147,9 @@ TEST(KestrixProcessTest, OptionsPrintAndEndWithStatus0WithoutStartingUp)
 
     Outcome help = runKestrix(dir.path(), "--help");
     EXPECT_EQ(help.exitStatus, 0);
-    for (const char* part : {"KESTRIX_Settings.txt", "edl.txt", "PlayVCRCOMPort", "TimeBase",
-                             "30, 29.97, 29.97DF or 25", "Ctrl+Return", "Exit statuses", "--list FILE", "kestrix.edl",
-                             "Ctrl+L", "  2  the event list file"})
+    for (const char* part : {"KESTRIX_Settings.txt", "edl.txt", "PlayVCRCOMPort", "TimeBase", "30, 29.97, 29.97DF or 25",
+                             "Ctrl+Return", "Exit statuses", "--list FILE", "kestrix.edl", "Ctrl+L", "--assemble FILE",
+                             "  2  the command line cannot be used", "  3  with --assemble"})
         EXPECT_NE(help.console.find(part), std::string::npos) << part;
 
     Outcome ports = runKestrix(dir.path(), "--list-ports");

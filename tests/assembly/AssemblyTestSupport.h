@@ -4,11 +4,12 @@
 // decks' part as a script says, an abortable clock, and an operator who answers as told and
 // keeps what the run reported.
 
-#include "assembly/AssemblyProgress.h"
 #include "assembly/AssemblyDecks.h"
+#include "assembly/AssemblyProgress.h"
 #include "engine/EditClock.h"
 #include "engine/EditProgress.h"
 #include "eventlist/CmxReader.h"
+#include "tests/TempDir.h"
 #include "tests/assembly/ExpectedTape.h"
 
 #include <algorithm>
@@ -200,26 +201,6 @@ private:
     std::function<bool(const std::string&)> mount_;
     std::function<void(const EventReport&)> hook_;
     bool confirms_ = false;
-};
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-assembly-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 // An event of one line on the list's base, in the list's own frame-count mode.

@@ -35,7 +35,7 @@ EventList longList(int count, const std::string& reel)
     return list;
 }
 
-bool hasTemporaryFile(const ListTempDir& dir)
+bool hasTemporaryFile(const TempDir& dir)
 {
     for (const std::string& name : dir.names()) {
         if (name.find(".tmp") != std::string::npos)
@@ -44,7 +44,7 @@ bool hasTemporaryFile(const ListTempDir& dir)
     return false;
 }
 
-void removeTemporaryFiles(const ListTempDir& dir)
+void removeTemporaryFiles(const TempDir& dir)
 {
     for (const std::string& name : dir.names()) {
         if (name.find(".tmp") != std::string::npos)
@@ -80,7 +80,7 @@ int inChild(const std::function<void()>& body)
 
 TEST(ListFile, ASavedListLoadsBackAsItWas)
 {
-    ListTempDir dir;
+    TempDir dir;
     const std::string path = dir.file("kestrix.edl");
     const EventList list = CmxReader::read(dataFile("programme.edl"), dropFrameBase).list;
     EXPECT_TRUE(ListFile::save(path, list).empty());
@@ -96,7 +96,7 @@ TEST(ListFile, ASavedListLoadsBackAsItWas)
 
 TEST(ListFile, AFailedSaveSaysWhyAndLeavesWhatWasThere)
 {
-    ListTempDir dir;
+    TempDir dir;
     const EventList list = longList(3, "A");
     try {
         ListFile::save(dir.file("missing/kestrix.edl"), list);
@@ -113,7 +113,7 @@ TEST(ListFile, AFailedSaveSaysWhyAndLeavesWhatWasThere)
 
 TEST(ListFile, ALoadThatFailsSaysWhyAndNamesTheFile)
 {
-    ListTempDir dir;
+    TempDir dir;
     EXPECT_THROW(ListFile::load(dir.file("absent.edl"), fps30Base), ListError);
     writeFile(dir.file("drop.edl"), "TITLE: T\nFCM: DROP FRAME\n");
     try {
@@ -127,7 +127,7 @@ TEST(ListFile, ALoadThatFailsSaysWhyAndNamesTheFile)
 
 TEST(ListFile, AWriterKilledInTheMiddleOfWritingLeavesTheOldList)
 {
-    ListTempDir dir;
+    TempDir dir;
     const std::string path = dir.file("kestrix.edl");
     const EventList old = longList(10, "OLD");
     ListFile::save(path, old);
@@ -150,7 +150,7 @@ TEST(ListFile, AWriterKilledInTheMiddleOfWritingLeavesTheOldList)
 
 TEST(ListFile, AWriterKilledAtAnyMomentOfASaveLeavesTheOldListOrTheNew)
 {
-    ListTempDir dir;
+    TempDir dir;
     const std::string path = dir.file("kestrix.edl");
     const EventList first = longList(999, "FIRST");
     const EventList second = longList(999, "SECOND");
@@ -181,7 +181,7 @@ TEST(ListFile, AWriterKilledAtAnyMomentOfASaveLeavesTheOldListOrTheNew)
 
 TEST(ListFile, SavedOnAWorkerThreadFromACopyWhileTheListChanges)
 {
-    ListTempDir dir;
+    TempDir dir;
     const std::string path = dir.file("kestrix.edl");
     ListModel model{longList(300, "A")};
     for (int round = 0; round < 20; ++round) {

@@ -3,6 +3,7 @@
 #include "eventlist/CmxReader.h"
 #include "eventlist/CmxWriter.h"
 #include "eventlist/EventList.h"
+#include "tests/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -18,34 +19,6 @@ inline const TimeBase dropFrameBase{TimeBase::Kind::Fps2997DF};
 inline const TimeBase ntscBase{TimeBase::Kind::Fps2997};
 inline const TimeBase fps30Base{TimeBase::Kind::Fps30};
 inline const TimeBase palBase{TimeBase::Kind::Fps25};
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ListTempDir {
-public:
-    ListTempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrix-eventlist-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~ListTempDir() { std::filesystem::remove_all(path_); }
-    ListTempDir(const ListTempDir&) = delete;
-    ListTempDir& operator=(const ListTempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    // The names of the files in the folder.
-    std::vector<std::string> names() const
-    {
-        std::vector<std::string> found;
-        for (const auto& entry : std::filesystem::directory_iterator(path_))
-            found.push_back(entry.path().filename().string());
-        return found;
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline std::string readFile(const std::string& path)
 {

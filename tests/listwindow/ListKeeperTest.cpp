@@ -57,7 +57,7 @@ EventList listOf(const std::vector<Event>& events)
 
 TEST(ListKeeper, AConfirmedEditBecomesTheNextEventAsTheTapeHoldsItAndReachesTheFile)
 {
-    ListTempDir dir;
+    TempDir dir;
     ListKeeper keeper(listOf({cut("TAPE1", 1, 300, 900, 30), cut("TAPE1", 7, 600, 930, 30)}), dir.file("list.edl"));
     keeper.setReel("TAPE2");
 
@@ -90,7 +90,7 @@ TEST(ListKeeper, AConfirmedEditBecomesTheNextEventAsTheTapeHoldsItAndReachesTheF
 
 TEST(ListKeeper, APerformedEventOfTheListIsAddedAgainWithItsNotesAndTheNextNumber)
 {
-    ListTempDir dir;
+    TempDir dir;
     Event split = cut("TAPE1", 4, 370, 600, 45);
     split.lines.push_back(cut("TAPE1", 4, 376, 606, 39).lines[0]);
     split.lines[1].channels = Channels::fromInsertBits(0x03);
@@ -110,7 +110,7 @@ TEST(ListKeeper, APerformedEventOfTheListIsAddedAgainWithItsNotesAndTheNextNumbe
 
 TEST(ListKeeper, AChangeMeantForAnEventNoLongerWhereTheWindowShowedItIsRefused)
 {
-    ListTempDir dir;
+    TempDir dir;
     ListKeeper keeper(listOf({cut("TAPE1", 1, 300, 900, 30), cut("TAPE1", 2, 600, 930, 30), cut("TAPE1", 3, 900, 960, 30)}),
                       dir.file("list.edl"));
     const ListKeeper::EventRef second{1, 2};
@@ -138,7 +138,7 @@ TEST(ListKeeper, AChangeMeantForAnEventNoLongerWhereTheWindowShowedItIsRefused)
 
 TEST(ListKeeper, TheReelOnThePlayerIsNamedHereAndAnotherReelsEventIsNotPerformed)
 {
-    ListTempDir dir;
+    TempDir dir;
     ListKeeper keeper(EventList(fps30Base), dir.file("list.edl"));
     EXPECT_EQ(keeper.reel(), "001");
     for (const std::string refused : {"", "tape1", "TAPE 1", "TAPE12345", "BL", "AX", "BARS", "T-1"}) {
@@ -156,7 +156,7 @@ TEST(ListKeeper, TheReelOnThePlayerIsNamedHereAndAnotherReelsEventIsNotPerformed
 
 TEST(ListKeeper, MarkedPointsGoInAfterTheChosenEventUnrecordedAndNeedAMode)
 {
-    ListTempDir dir;
+    TempDir dir;
     ListKeeper keeper(listOf({cut("TAPE1", 1, 300, 900, 30), cut("TAPE1", 2, 600, 930, 30)}), dir.file("list.edl"));
     keeper.setReel("TAPE3");
 
@@ -178,7 +178,7 @@ TEST(ListKeeper, MarkedPointsGoInAfterTheChosenEventUnrecordedAndNeedAMode)
 
 TEST(ListKeeper, AListFileThatIsMissingStartsEmptyAndOneThatCannotBeReadIsRefusedNamingIt)
 {
-    ListTempDir dir;
+    TempDir dir;
     EXPECT_FALSE(ListKeeper::load(dir.file("none.edl"), fps30Base));
 
     writeFile(dir.file("dropframe.edl"), "TITLE: DF\nFCM: DROP FRAME\n\n001  TAPE1    V     C        "

@@ -48,7 +48,7 @@ private:
 
 TEST(ListSaver, ListsHandedOverInARowCoalesceAndTheLastReachesTheFile)
 {
-    ListTempDir dir;
+    TempDir dir;
     Results results;
     ListSaver saver(dir.file("kestrix.edl"), results.reporter());
     constexpr int lists = 300;
@@ -68,7 +68,7 @@ TEST(ListSaver, ListsHandedOverInARowCoalesceAndTheLastReachesTheFile)
 
 TEST(ListSaver, AFailedSaveIsSaidAndTriedAgainUntilTheFileCanBeWritten)
 {
-    ListTempDir dir;
+    TempDir dir;
     const std::string folder = dir.file("not-yet");
     const std::string path = folder + "/kestrix.edl";
     Results results;
@@ -89,7 +89,7 @@ TEST(ListSaver, AFailedSaveIsSaidAndTriedAgainUntilTheFileCanBeWritten)
 
 TEST(ListSaver, AListHandedOverAsTheSaverEndsIsSaved)
 {
-    ListTempDir dir;
+    TempDir dir;
     Results results;
     {
         ListSaver saver(dir.file("kestrix.edl"), results.reporter());
