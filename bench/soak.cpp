@@ -398,7 +398,9 @@ private:
         rig_.panel().bautostart.click();
         ui::OperatorThread::instance().waitUntilIdle();
         const auto took = SteadyClock::now() - began;
-        const bool disturbed = during && during->finish();
+        // A cassette write-protected before the edit disturbs it whatever happens; the others only
+        // when their moment came while it ran.
+        const bool disturbed = disturbance == Disturbance::RecordInhibit || (during && during->finish());
         // What the disturbance pressed is performed, and what the panel showed has reached its
         // widgets, before anything is looked at.
         ui::OperatorThread::instance().waitUntilIdle();

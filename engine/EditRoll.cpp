@@ -542,9 +542,25 @@ std::optional<Reply> EditRoll::writeEditOff()
         // status says so, and whether it was decides which frame the recording ended on.
         if (attempt->answered() || (attempt->outcome != Reply::Outcome::Refused && tookEffect(*attempt)))
             return attempt;
+        waitForAFrameWindowAfter(landingFrame(attempt->written));
         attempt.reset();
     }
     return std::nullopt;
+}
+
+void EditRoll::waitForAFrameWindowAfter(int frame)
+{
+    if (!recorderPosition_.known())
+        return;
+    recorder_.readyForTimedCommand();
+    constexpr int framesSearched = 10;
+    for (int next = frame + 1; next <= frame + framesSearched; ++next) {
+        const FiringWindow window(recorderPosition_, next);
+        if (window.open() && window.middle() >= Clock::now() + spinSpan) {
+            waitRegardless(window.middle());
+            return;
+        }
+    }
 }
 
 bool EditRoll::tookEffect(const Reply& editOff)
@@ -625,18 +641,7 @@ EditRoll::Result EditRoll::abortWhileRecording()
     // that the operator is told exactly what the tape holds.
     if (!recorderPosition_.known())
         return editOffAndStop(std::nullopt);
-    recorder_.readyForTimedCommand();
-    // The first frame whose window is still ahead; a position too vague for any window is
-    // no reason to wait.
-    constexpr int framesSearched = 10;
-    const int first = std::max(plan_.onTarget, onLanded_) + 1;
-    for (int frame = first; frame < first + framesSearched; ++frame) {
-        const FiringWindow window(recorderPosition_, frame);
-        if (window.open() && window.middle() >= Clock::now() + spinSpan) {
-            waitRegardless(window.middle());
-            break;
-        }
-    }
+    waitForAFrameWindowAfter(std::max(plan_.onTarget, onLanded_));
     editOffWriting_ = true;
     const std::optional<Reply> off = writeEditOff();
     progress_.step(EditStep::EditOff);

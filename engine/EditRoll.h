@@ -112,8 +112,12 @@ private:
     Result recordUntilEditOff();
     Result editOffAndStop(std::optional<FiringWindow> window);
     // Writes edit off until the recorder has taken it (the watchdog's own write counts); the
-    // write it took, if any.
+    // write it took, if any. A write after a refused or lost one goes in the middle of a frame's
+    // window, as the first did: the frame it lands on is then known, and so what was recorded.
     std::optional<Reply> writeEditOff();
+    // Waits for the middle of the first frame's firing window after the frame given that is
+    // still ahead; at once when the position is too vague for any window.
+    void waitForAFrameWindowAfter(int frame);
     // The recorder's status after an edit off whose acknowledgement was lost shows that it
     // was carried out.
     bool tookEffect(const Reply& editOff);

@@ -68,6 +68,34 @@ TEST(EditTiming, EditOffWokenFarTooLateIsBoundedByTheWatchdogAndReportedAsRecord
     EXPECT_EQ(rig.progress.statuses().back(), "EDIT OVERRAN BY " + std::to_string(outcome.overrun) + " FRAMES");
 }
 
+// Edit off refused twice through a slow adapter, from decks that sample late: each refusal
+// comes back about half a frame after its write, and a retry sent at once would land where
+// the estimate cannot tell two frames apart. The frame each retry lands on, so the frames
+// really recorded, is what the edit reports and the log says.
+TEST(EditTiming, EditOffRefusedThroughAUsbAdapterReportsTheFramesTheTapeHolds)
+{
+    EngineRig rig(options([](auto& o) {
+                      o.adapterLatencyMs = 16;
+                      o.sampleDelayMs = 9;
+                      o.refusals = {{Role::Recorder, decksim::DeckCommand::EditOff, 2}};
+                  }),
+                  insertAll);
+    markTwoSecondInsert(rig);
+
+    const EditOutcome outcome = rig.edit();
+
+    ASSERT_EQ(outcome.kind, EditOutcome::Kind::Completed) << testing::PrintToString(rig.progress.statuses());
+    const auto made = onlySegment(rig);
+    ASSERT_TRUE(made);
+    const int plannedEnd = rig.frames("00:00:22:00");
+    const int recordedEnd = made->recLast + 1;
+    EXPECT_EQ(made->recFirst, rig.frames("00:00:20:00"));
+    ASSERT_TRUE(outcome.recorded);
+    EXPECT_EQ(outcome.recorded->end, recordedEnd) << "the log gives the real record out";
+    EXPECT_EQ(outcome.overrun, recordedEnd - plannedEnd);
+    EXPECT_EQ(outcome.exact, recordedEnd == plannedEnd);
+}
+
 namespace {
 
 class AbortAt : public testing::TestWithParam<EditStep> {};
