@@ -2,7 +2,9 @@
 # Installs what is missing, builds, and runs the whole test suite in three builds:
 # - Release, as a user builds it: every test, a 50-edit soak on faulty lines, the Debian
 #   package. The realtime tests (ctest label realtime: edits checked to the frame, time
-#   bounds, waits in real time, the soak) run here only, one at a time.
+#   bounds, waits in real time, the soak) run here only, in two lanes: the long runs (label
+#   longrun: the soak, whole lists assembled) one at a time in one, the other realtime tests
+#   one at a time in the other.
 # - Clang with AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked: every test that
 #   is not realtime, every fuzz seed, then each fuzz target from its corpus (tests/fuzz/run.sh).
 # - Clang with ThreadSanitizer: its canary, then every test that is not realtime
@@ -47,23 +49,33 @@ wide=$((3 * jobs))
 sanitized=$((2 * jobs))
 export QT_QPA_PLATFORM=offscreen
 
-# What the realtime tests need first, then the realtime tests in a session of their own.
+# What the realtime tests need first, then the realtime tests in a session of their own: the
+# soak from the start, then the realtime tests that are no long runs; beside them, from the
+# moment the Release build is there, the other long runs.
 stage "release: configure" scripts/configure.sh release
 stage "release: build what the soak needs" cmake --build build -j"$jobs" --target bench_soak
 mkdir -p build/logs
 rm -f build/logs/built
 setsid bash -c '
-  from=$SECONDS
-  ctest --test-dir build -L realtime -R "^soak[.]" -V >build/logs/soak.log 2>&1
+  times=$0
+  lane() {
+    local name=$1 log=$2
+    shift 2
+    local from=$SECONDS
+    ctest --test-dir build "$@" >"$log" 2>&1
+    local status=$?
+    printf "%-34s %5d s\n" "$name" $((SECONDS - from)) >>"$times"
+    return $status
+  }
+  built() { until [ -e build/logs/built ]; do sleep 1; done; }
+  (built && lane "realtime: lists assembled" build/logs/longruns.log -L longrun -E "^soak[.]" --output-on-failure) &
+  lists=$!
+  lane "realtime: soak (50 edits)" build/logs/soak.log -L realtime -R "^soak[.]" -V
   soak=$?
-  printf "%-34s %5d s\n" "realtime: soak (50 edits)" $((SECONDS - from)) >>"$0"
-  # The other realtime tests once the rest of the Release build is there.
-  until [ -e build/logs/built ]; do sleep 1; done
-  from=$SECONDS
-  ctest --test-dir build -L realtime -E "^soak[.]" --output-on-failure >build/logs/realtime.log 2>&1
+  built
+  lane "realtime: the other tests" build/logs/realtime.log -L realtime -LE longrun --output-on-failure
   others=$?
-  printf "%-34s %5d s\n" "realtime: the other tests" $((SECONDS - from)) >>"$0"
-  [ $soak -eq 0 ] && [ $others -eq 0 ]
+  wait $lists && [ $soak -eq 0 ] && [ $others -eq 0 ]
 ' "$times" &
 realtime=$!
 
@@ -90,4 +102,5 @@ realtime=""
 printf '%-34s %5d s\n' "waiting for the realtime tests" $((SECONDS - waited)) >>"$times"
 grep -E "FAULT|soak check|soak: |completed: |aborted by|ended by|memory: |threads: " build/logs/soak.log || true
 tail -n 40 build/logs/realtime.log
-$passed || { echo "Realtime tests failed (build/logs/soak.log, build/logs/realtime.log)"; exit 1; }
+tail -n 20 build/logs/longruns.log
+$passed || { echo "Realtime tests failed (build/logs/soak.log, build/logs/realtime.log, build/logs/longruns.log)"; exit 1; }

@@ -44,8 +44,11 @@ EventResult DeckEventPerformer::perform(const Event& event, TimeBase labels, Edi
 {
     std::vector<EventEdit> edits;
     try {
-        // The run asked for the routing of every recorder-only event before it began.
+        // The run asked for the routing of every recorder-only event before it began, and no
+        // one is at the panel to read what the set pauses give time to read.
         edits = EventEdits::of(event, labels, settings_, RecorderInput::Routed);
+        for (EventEdit& edit : edits)
+            edit.request.unattended = true;
     } catch (const EventRefused& refused) {
         progress.status(refused.what());
         return {EventResult::Kind::Failed, refused.what(), {}};

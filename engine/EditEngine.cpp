@@ -118,6 +118,7 @@ EditOutcome EditEngine::edit(const EditRequest& request, Decks decks)
     // A stop pressed as the edit was about to begin: nothing is sent.
     if (clock_.aborted())
         return aborted();
+    unattended_ = request.unattended;
     if (!inPointsOk(request, decks))
         return refused();
     recorder_.CalcDuration();
@@ -221,10 +222,20 @@ bool EditEngine::prerollBoth(Decks decks)
     recorder_.CommandAcknowledged(VCR::bspreroll);
     if (withPlayer)
         player_.CommandAcknowledged(VCR::bspreroll);
-    if (!clock_.pause(std::chrono::milliseconds(1000)) || !clock_.pause(std::chrono::milliseconds(5000)))
+    // The first second lets the decks' status show that they took the preroll.
+    if (!clock_.pause(std::chrono::milliseconds(1000)))
         return false;
-    if ((withPlayer && !waitCued(player_, 10, 1000)) || !waitCued(recorder_, 10, 1000))
-        return false;
+    if (unattended_) {
+        // As long as the second set pause and the waits after it, a tenth of a second at a time.
+        constexpr int tenthsWaited = 150;
+        if ((withPlayer && !waitCued(player_, tenthsWaited, 100)) || !waitCued(recorder_, tenthsWaited, 100))
+            return false;
+    } else {
+        if (!clock_.pause(std::chrono::milliseconds(5000)))
+            return false;
+        if ((withPlayer && !waitCued(player_, 10, 1000)) || !waitCued(recorder_, 10, 1000))
+            return false;
+    }
     if (!(withPlayer && player_.cuedup()) && !recorder_.cuedup()) {
         progress_.status("PREROLL FAILED - NO EDIT");
         return false;
@@ -296,7 +307,7 @@ EditOutcome EditEngine::roll(const EditRequest& request, Decks decks, bool clock
         progress_.status("SOURCE NOT VERIFIED");
     else if (clockTimed)
         progress_.status(clockTimedText);
-    if (!clock_.pause(std::chrono::milliseconds(2000))) {
+    if (!unattended_ && !clock_.pause(std::chrono::milliseconds(2000))) {
         outcome.kind = EditOutcome::Kind::Aborted;
         return outcome;
     }

@@ -61,4 +61,6 @@ private:
     VCR& recorder_;
     EditClock& clock_;
     EditProgress& progress_;
+    // The edit being made is a list run's (EditRequest::unattended).
+    bool unattended_ = false;
 };

@@ -15,6 +15,10 @@ struct EditRequest {
     // Frames added to the moment edit on and edit off are sent: a recorder that enters
     // record N frames after edit on is compensated by -N.
     int adjust = 0;
+    // An edit of a list's run, with no one at the panel: the sequence's set pauses, which give
+    // the operator time to read, give way to waiting for the decks themselves (parked at the
+    // preroll point; out of record), with the same limits.
+    bool unattended = false;
 };
 
 // The recorder frames an edit really recorded, the first and the one after the last, on the
