@@ -3,8 +3,8 @@
 # - Release, as a user builds it: every test, a 50-edit soak on faulty lines, the Debian
 #   package. The realtime tests (ctest label realtime: edits checked to the frame, time
 #   bounds, waits in real time, the soak) run here only, in two lanes: the long runs (label
-#   longrun: the soak, whole lists assembled) one at a time in one, the other realtime tests
-#   one at a time in the other.
+#   realtime-longrun: the soak, whole lists assembled) one at a time in one, the other realtime
+#   tests one at a time in the other.
 # - Clang with AddressSanitizer and UndefinedBehaviorSanitizer, leaks checked: every test that
 #   is not realtime, every fuzz seed, then each fuzz target from its corpus (tests/fuzz/run.sh).
 # - Clang with ThreadSanitizer: its canary, then every test that is not realtime
@@ -68,12 +68,12 @@ setsid bash -c '
     return $status
   }
   built() { until [ -e build/logs/built ]; do sleep 1; done; }
-  (built && lane "realtime: lists assembled" build/logs/longruns.log -L longrun -E "^soak[.]" --output-on-failure) &
+  (built && lane "realtime: lists assembled" build/logs/longruns.log -L realtime-longrun -E "^soak[.]" --output-on-failure) &
   lists=$!
   lane "realtime: soak (50 edits)" build/logs/soak.log -L realtime -R "^soak[.]" -V
   soak=$?
   built
-  lane "realtime: the other tests" build/logs/realtime.log -L realtime -LE longrun --output-on-failure
+  lane "realtime: the other tests" build/logs/realtime.log -L "^realtime$" --output-on-failure
   others=$?
   wait $lists && [ $soak -eq 0 ] && [ $others -eq 0 ]
 ' "$times" &

@@ -12,9 +12,10 @@
 # suite, */Suite.* for a parameterised one).
 #
 # LONG_RUNS: the target's realtime tests drive many edits on decks of their own (a whole list
-# assembled, a run killed and resumed), minutes each. They get the label `longrun` as well and
-# the resource lock `longrun` instead: one long run may go on beside one other realtime test,
-# never two of either kind at once, so that the suite's real time is not their sum.
+# assembled, a run killed and resumed), minutes each. Their label is `realtime-longrun` (which
+# `-L realtime` and `-LE realtime` match as well, label filters being regular expressions) and
+# their resource lock `longrun`: one long run may go on beside one other realtime test, never
+# two of either kind at once, so that the suite's real time is not their sum.
 include(GoogleTest)
 
 set(KESTRIX_REALTIME_SUITES "*RealTime.*:*RealTime/*:*/*RealTime.*")
@@ -26,12 +27,12 @@ function(kestrix_discover_tests target)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "-${realtime}"
                        PROPERTIES ${arg_PROPERTIES})
   if(arg_LONG_RUNS)
-    set(labels "realtime;longrun")
+    set(label realtime-longrun)
     set(lock longrun)
   else()
-    set(labels realtime)
+    set(label realtime)
     set(lock realtime)
   endif()
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "${realtime}"
-                       PROPERTIES ${arg_PROPERTIES} LABELS "${labels}" RESOURCE_LOCK ${lock})
+                       PROPERTIES ${arg_PROPERTIES} LABELS ${label} RESOURCE_LOCK ${lock})
 endfunction()

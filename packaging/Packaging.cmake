@@ -7,7 +7,7 @@ install(FILES ${CMAKE_CURRENT_LIST_DIR}/kestrix.desktop DESTINATION ${CMAKE_INST
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/kestrix.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 # Real-time scheduling for the edit timing is the administrator's choice: an example, not a
 # setting the package makes.
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/kestrix-realtime.conf DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/kestrix-realtime.conf DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/kestrix/examples)
 
 # Debian installs manual pages compressed, with no time stamp in the archive.
 set(KESTRIX_MAN_PAGE ${CMAKE_CURRENT_BINARY_DIR}/kestrix.1.gz)
