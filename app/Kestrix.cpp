@@ -35,6 +35,10 @@ constexpr auto listAtExit = std::chrono::seconds(2);
 // apart, so a deck that missed the first stop still gets one) and end the process.
 void closeWithStatus(int status)
 {
+    // The polls have nothing left to show: the links are the stops' at once, not between polls
+    // that a stalled line makes last their whole write limit.
+    Kestrix::pvcr->holdPolling(true);
+    Kestrix::rvcr->holdPolling(true);
     if (Kestrix::stoponexit) {
         Kestrix::pvcr->stopvcr();
         Kestrix::rvcr->stopvcr();

@@ -17,7 +17,6 @@ using Kind = AssemblyOutcome::Kind;
 
 namespace {
 
-constexpr std::uint8_t recordBit = 0x02;  // status byte 1
 constexpr std::uint8_t stopBit = 0x20;
 
 enum class Edit { Video, Audios, All, Assemble, AudioDelayed, VideoDelayed };
@@ -188,11 +187,6 @@ void PrintTo(const Fault& fault, std::ostream* out)
     *out << fault.name;
 }
 
-bool recorderRecording(AssemblyRig& rig)
-{
-    return (rig.engine.decks.statusBytes(Role::Recorder)[1] & recordBit) != 0;
-}
-
 // Each frame the recorder recorded belongs to the events before the one the run stopped at,
 // or to that event's source running on: nothing of an event after it.
 void expectNothingAfter(const EventList& list, std::size_t stoppedAt, const std::vector<decksim::Report::Segment>& tape)
@@ -236,7 +230,7 @@ TEST_P(FaultRealTime, StopsTheRunAtItsEventWithTheDecksSafeAndNothingRecordedAft
     EXPECT_EQ(rig.op.latest(2).state, EventState::Failed);
     EXPECT_EQ(rig.op.latest(3).state, EventState::Pending);
     EXPECT_FALSE(rig.engine.recorder->recordGuard().active());
-    EXPECT_FALSE(recorderRecording(rig));
+    EXPECT_FALSE(rig.engine.recorderShowsRecord());
     EXPECT_TRUE(decktest::waitFor([&] { return (rig.engine.decks.statusBytes(Role::Recorder)[1] & stopBit) != 0; }));
     const auto tape = rig.engine.decks.segments();
     ASSERT_FALSE(tape.empty());
