@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite in three builds:
-# - Release, as a user builds it: every test, a 50-edit soak on faulty lines, the Debian
+# - Release (GCC): every test, a 50-edit soak on faulty lines, the Debian
 #   package. The realtime tests (ctest label realtime: edits checked to the frame, time
 #   bounds, waits in real time, the soak) run here only, in two lanes: the long runs (label
 #   realtime-longrun: the soak, whole lists assembled) one at a time in one, the other realtime

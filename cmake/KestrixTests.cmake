@@ -1,6 +1,6 @@
 # How the test executables register their tests with ctest.
 #
-#   kestrix_discover_tests(<target> [LONG_RUNS] [REALTIME <gtest pattern>...]
+#   kestrix_discover_tests(<target> [REALTIME <gtest pattern>...] [LONG_RUNS <gtest pattern>...]
 #                          [PROPERTIES <name> <value>...])
 #
 # A test whose verdict depends on the wall clock (an edit checked on the tape to the frame, a
@@ -11,28 +11,30 @@
 # by listing it under REALTIME as a gtest filter pattern (Suite.Test, or Suite.* for a whole
 # suite, */Suite.* for a parameterised one).
 #
-# LONG_RUNS: the target's realtime tests drive many edits on decks of their own (a whole list
-# assembled, a run killed and resumed), minutes each. Their label is `realtime-longrun` (which
-# `-L realtime` and `-LE realtime` match as well, label filters being regular expressions) and
-# their resource lock `longrun`: one long run may go on beside one other realtime test, never
-# two of either kind at once, so that the suite's real time is not their sum.
+# LONG_RUNS: realtime tests that take a minute or more of real time on decks of their own (a
+# whole list assembled, a run killed and resumed, a wait of 50 s), as gtest patterns (* for all
+# the target's tests). Their label is `realtime-longrun` (which `-L realtime` and
+# `-LE realtime` match as well, label filters being regular expressions) and their resource
+# lock `longrun`: one long run may go on beside one other realtime test, never two of either
+# kind at once, so that the suite's real time is not their sum.
 include(GoogleTest)
 
 set(KESTRIX_REALTIME_SUITES "*RealTime.*:*RealTime/*:*/*RealTime.*")
 
 function(kestrix_discover_tests target)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "LONG_RUNS" "" "REALTIME;PROPERTIES")
-  set(realtime ${KESTRIX_REALTIME_SUITES} ${arg_REALTIME})
+  cmake_parse_arguments(PARSE_ARGV 1 arg "" "" "REALTIME;LONG_RUNS;PROPERTIES")
+  set(realtime ${KESTRIX_REALTIME_SUITES} ${arg_REALTIME} ${arg_LONG_RUNS})
   list(JOIN realtime ":" realtime)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "-${realtime}"
                        PROPERTIES ${arg_PROPERTIES})
   if(arg_LONG_RUNS)
-    set(label realtime-longrun)
-    set(lock longrun)
+    list(JOIN arg_LONG_RUNS ":" long)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "${realtime}-${long}"
+                         PROPERTIES ${arg_PROPERTIES} LABELS realtime RESOURCE_LOCK realtime)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "${long}"
+                         PROPERTIES ${arg_PROPERTIES} LABELS realtime-longrun RESOURCE_LOCK longrun)
   else()
-    set(label realtime)
-    set(lock realtime)
+    gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "${realtime}"
+                         PROPERTIES ${arg_PROPERTIES} LABELS realtime RESOURCE_LOCK realtime)
   endif()
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST TEST_FILTER "${realtime}"
-                       PROPERTIES ${arg_PROPERTIES} LABELS ${label} RESOURCE_LOCK ${lock})
 endfunction()

@@ -67,10 +67,8 @@ std::string ListAssembly::refusal() const
 void ListAssembly::assemble(std::optional<ListKeeper::EventRef> from, AssemblyMode mode)
 {
     ui::OperatorThread::Sequence sequence;
-    if (phase_ != Phase::Idle) {
-        view_.showRunText(refusal());
+    if (!idle())
         return;
-    }
     AssemblySetup setup;
     setup.mode = mode;
     if (from) {
@@ -85,13 +83,19 @@ void ListAssembly::assemble(std::optional<ListKeeper::EventRef> from, AssemblyMo
     begin(setup);
 }
 
+bool ListAssembly::idle()
+{
+    if (phase_ == Phase::Idle)
+        return true;
+    view_.showRunText(refusal());
+    return false;
+}
+
 void ListAssembly::resume(AssemblyMode mode)
 {
     ui::OperatorThread::Sequence sequence;
-    if (phase_ != Phase::Idle) {
-        view_.showRunText(refusal());
+    if (!idle())
         return;
-    }
     AssemblySetup setup;
     setup.mode = mode;
     setup.resume = true;

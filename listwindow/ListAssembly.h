@@ -67,6 +67,8 @@ public:
     bool confirm(const std::string& question) override;
 
 private:
+    // No run goes or is held; otherwise the window is told why nothing starts.
+    bool idle();
     void begin(AssemblySetup setup);
     // Starts, retries or skips with the points locked; the run held, ended or never begun after.
     void go(const std::function<AssemblyOutcome()>& step);
