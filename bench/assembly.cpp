@@ -83,8 +83,12 @@ EventList benchList(TimeBase base, int events)
     int source = 20 * second;
     for (int number = 1; number <= events; ++number) {
         const int length = (1 + number % 4) * second + number % 7;
-        Event event = eventOf(list, number, "A", number % 3 == 0 ? video() : everything(), source, record, length);
-        event.assemble = number % 5 == 0;
+        // Every fifth an assemble edit, which records everything; of the others every third
+        // an insert of video alone.
+        const bool assemble = number % 5 == 0;
+        const bool videoAlone = !assemble && number % 3 == 0;
+        Event event = eventOf(list, number, "A", videoAlone ? video() : everything(), source, record, length);
+        event.assemble = assemble;
         list.append(event);
         const int overrun = event.assemble ? EditEngine::assembleOverrunSeconds * second : 0;
         record += length + overrun + 3 * second;
