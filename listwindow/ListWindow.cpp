@@ -314,12 +314,14 @@ std::function<void()> ListWindow::guarded(std::function<void()> change)
     };
 }
 
-ListKeeper::EventRef ListWindow::chosenEvent() const
+std::optional<ListKeeper::EventRef> ListWindow::chosenEvent()
 {
     const std::optional<std::size_t> row = table.chosenRow();
-    if (!row || *row >= table.rowCount())
-        throw ListError("CHOOSE AN EVENT FIRST");
-    return {*row, table.eventAt(*row).number};
+    if (!row || *row >= table.rowCount()) {
+        say("CHOOSE AN EVENT FIRST");
+        return std::nullopt;
+    }
+    return ListKeeper::EventRef{*row, table.eventAt(*row).number};
 }
 
 void ListWindow::say(const std::string& text)
@@ -333,13 +335,9 @@ void ListWindow::wire()
         for (int frames : trimAmounts) {
             onPress(trimButton(point, frames), [this, point, frames]() -> std::function<void()> {
                 const Ripple ripple = rippleOn_ ? Ripple::On : Ripple::Off;
-                std::optional<ListKeeper::EventRef> chosen;
-                try {
-                    chosen = chosenEvent();
-                } catch (const ListError& refused) {
-                    say(refused.what());
+                const std::optional<ListKeeper::EventRef> chosen = chosenEvent();
+                if (!chosen)
                     return {};
-                }
                 return guarded([this, ref = *chosen, point, frames, ripple] {
                     keeper_.trim(ref, point, frames, ripple);
                     const Event& trimmed = keeper_.list()[ref.index];
@@ -351,13 +349,9 @@ void ListWindow::wire()
         }
     }
     onPress(bdelete, [this]() -> std::function<void()> {
-        std::optional<ListKeeper::EventRef> chosen;
-        try {
-            chosen = chosenEvent();
-        } catch (const ListError& refused) {
-            say(refused.what());
+        const std::optional<ListKeeper::EventRef> chosen = chosenEvent();
+        if (!chosen)
             return {};
-        }
         return guarded([this, ref = *chosen] {
             keeper_.remove(ref);
             say("EVENT " + std::to_string(ref.number) + " DELETED");
@@ -404,13 +398,9 @@ void ListWindow::wireAssembly()
     onPress(
         bassemblefrom,
         [this]() -> std::function<void()> {
-            std::optional<ListKeeper::EventRef> chosen;
-            try {
-                chosen = chosenEvent();
-            } catch (const ListError& refused) {
-                say(refused.what());
+            const std::optional<ListKeeper::EventRef> chosen = chosenEvent();
+            if (!chosen)
                 return {};
-            }
             return [this, ref = *chosen, mode = assemblyMode()] { assembly_->assemble(ref, mode); };
         },
         true);

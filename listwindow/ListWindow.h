@@ -105,8 +105,8 @@ private:
     void refreshCountdown();
     // Runs a list change on the operator thread; a refusal is shown in the status line.
     std::function<void()> guarded(std::function<void()> change);
-    // The chosen event, as the table shows it; throws ListError when none is chosen.
-    ListKeeper::EventRef chosenEvent() const;
+    // The chosen event, as the table shows it; nothing, after saying so, when none is chosen.
+    std::optional<ListKeeper::EventRef> chosenEvent();
     void say(const std::string& text);
     // On the operator thread, after each change.
     void follow(const EventList& list);
